@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace morva {
+
+// Virtual key codes as the session knows them.
+inline constexpr int kKeyEscape = 27;
+inline constexpr int kKeyF11 = 122;
+
+// Window geometry, fixed at design time.
+inline constexpr int kPictureWidth = 640;
+inline constexpr int kPictureHeight = 480;
+inline constexpr int kClientWidth = 640;
+inline constexpr int kClientHeight = 511;
+inline constexpr int kLabelTop = 480;
+inline constexpr int kLabelHeight = 33;
+inline constexpr char kWindowCaption[] = "MORVA 1.1";
+
+// The window picture's pixel memory as the platform describes it: one byte
+// per pixel, bottom row first.
+struct PictureMemory {
+    std::uint8_t* bits = nullptr;
+    int bitsPerPixel = 0;
+    int widthBytes = 0;  // bytes per pixel row
+    int height = 0;      // rows
+};
+
+// What the window reports to its owner while it processes its messages.
+class WindowHandler {
+public:
+    virtual ~WindowHandler() = default;
+    virtual void OnKeyDown(int keyCode, int shift) = 0;
+    virtual void OnClose() = 0;
+};
+
+// The one window of the program: its 8-bit picture drawn through the colour
+// table of WindowColourTable(), the two-line status label beneath it, key
+// events, key state and the modal error box.
+class Window {
+public:
+    virtual ~Window() = default;
+
+    virtual void SetHandler(WindowHandler* handler) = 0;
+    virtual PictureMemory Picture() = 0;
+    virtual void Show() = 0;
+    // Serves every pending event (key-down, close, expose) and returns.
+    virtual void ProcessMessages() = 0;
+    // Blocks until at least one event arrived and serves it. Returns false
+    // when no event can ever come again (a headless window with nothing left
+    // to report), so that the caller stops waiting.
+    virtual bool WaitMessages() = 0;
+    virtual void Repaint() = 0;
+    virtual void SetLabel(const std::string& text) = 0;
+    virtual void ShowError(const std::string& message) = 0;
+    // High bit set (a negative value) while the key is held down.
+    virtual std::int16_t KeyState(int virtualKey) = 0;
+};
+
+}  // namespace morva
