@@ -1,0 +1,212 @@
+#include "scene/number_reader.h"
+
+#include <cerrno>
+#include <cmath>
+#include <limits>
+#include <locale.h>
+#include <stdlib.h>
+#include <string>
+
+#include "platform/error.h"
+
+namespace morva {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool IsOctalDigit(char c) { return c >= '0' && c <= '7'; }
+
+// The C locale, so that converting the normalised text never depends on the
+// user's locale or on what anyone set with setlocale().
+locale_t CLocale() {
+    static const locale_t locale = [] {
+        locale_t made = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+        if (made == static_cast<locale_t>(nullptr)) throw MorvaError("Cannot create the C locale for reading numbers");
+        return made;
+    }();
+    return locale;
+}
+
+// Converts normalised text ("-12.5e3" or "0x1F") in one correctly rounded
+// step. Underflow gives 0 or a subnormal and is no fault; overflow gives an
+// infinity, which the callers report.
+double ConvertNormalised(const std::string& text) {
+    errno = 0;
+    return strtod_l(text.c_str(), nullptr, CLocale());
+}
+
+std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+}  // namespace
+
+std::optional<std::int32_t> RoundToInt32(double value) {
+    // Rejects NaN and everything that cannot round into range, so that the
+    // floor below works on a value of moderate size.
+    if (!(value > -2147483649.0 && value < 2147483648.0)) return std::nullopt;
+    double rounded = std::floor(value);
+    const double fraction = value - rounded;  // exact for doubles
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(rounded, 2.0) != 0.0)) rounded += 1.0;
+    if (rounded < -2147483648.0 || rounded > 2147483647.0) return std::nullopt;
+    return static_cast<std::int32_t>(rounded);
+}
+
+IntegerReading ParseIntegerText(std::string_view text, const NumberFormat& format, std::int32_t minimum,
+                                std::int32_t maximum) {
+    const IntegerReading mismatch{0, NumberFault::kTypeMismatch};
+    std::size_t pos = 0;
+    auto startsWith = [&](std::string_view what) { return !what.empty() && text.substr(pos, what.size()) == what; };
+
+    while (pos < text.size() && IsBlank(text[pos])) ++pos;
+    std::string normalised;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        if (text[pos] == '-') normalised += '-';
+        ++pos;
+    }
+
+    // Integer part; a grouping separator counts only between two digits.
+    std::size_t digits = 0;
+    std::string integerPart;
+    for (;;) {
+        if (pos < text.size() && IsDigit(text[pos])) {
+            integerPart += text[pos++];
+            continue;
+        }
+        const std::string& group = format.groupingSeparator;
+        if (!integerPart.empty() && group != format.decimalPoint && startsWith(group) &&
+            pos + group.size() < text.size() && IsDigit(text[pos + group.size()])) {
+            pos += group.size();
+            continue;
+        }
+        break;
+    }
+    digits += integerPart.size();
+    normalised += integerPart.empty() ? "0" : integerPart;
+
+    if (startsWith(format.decimalPoint)) {
+        pos += format.decimalPoint.size();
+        normalised += '.';
+        while (pos < text.size() && IsDigit(text[pos])) {
+            normalised += text[pos++];
+            ++digits;
+        }
+    }
+    if (digits == 0) return mismatch;
+
+    if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
+        ++pos;
+        normalised += 'e';
+        if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) normalised += text[pos++];
+        if (pos >= text.size() || !IsDigit(text[pos])) return mismatch;
+        while (pos < text.size() && IsDigit(text[pos])) normalised += text[pos++];
+    }
+    while (pos < text.size() && IsBlank(text[pos])) ++pos;
+    if (pos != text.size()) return mismatch;
+
+    const std::optional<std::int32_t> rounded = RoundToInt32(ConvertNormalised(normalised));
+    if (!rounded || *rounded < minimum || *rounded > maximum) return {0, NumberFault::kOverflow};
+    return {*rounded, NumberFault::kNone};
+}
+
+RealReading ParseLenientReal(std::string_view text) {
+    std::size_t pos = 0;
+    // Blanks and tabs are skipped wherever they stand, so every look at the
+    // next character goes through these two.
+    auto peek = [&]() -> char {
+        while (pos < text.size() && IsBlank(text[pos])) ++pos;
+        return pos < text.size() ? text[pos] : '\0';
+    };
+    auto take = [&]() { return text[pos++]; };
+
+    std::string normalised;
+    if (peek() == '&') {
+        ++pos;
+        const char radix = peek();
+        if (radix != 'h' && radix != 'H' && radix != 'o' && radix != 'O') return {};
+        ++pos;
+        std::string hex;
+        if (radix == 'h' || radix == 'H') {
+            while (IsHexDigit(peek())) hex += take();
+        } else {
+            // Octal digits become a bit string, regrouped into hexadecimal
+            // digits so that the one conversion below also rounds them.
+            std::string bits;
+            while (IsOctalDigit(peek())) {
+                const int digit = take() - '0';
+                bits += (digit & 4) ? '1' : '0';
+                bits += (digit & 2) ? '1' : '0';
+                bits += (digit & 1) ? '1' : '0';
+            }
+            bits.insert(0, (4 - bits.size() % 4) % 4, '0');
+            for (std::size_t i = 0; i < bits.size(); i += 4) {
+                const int nibble = (bits[i] - '0') * 8 + (bits[i + 1] - '0') * 4 + (bits[i + 2] - '0') * 2 + (bits[i + 3] - '0');
+                hex += "0123456789abcdef"[nibble];
+            }
+        }
+        if (hex.empty()) return {};
+        normalised = "0x" + hex;
+    } else {
+        const char sign = peek();
+        if (sign == '+' || sign == '-') {
+            ++pos;
+            if (sign == '-') normalised += '-';
+        }
+        std::string integerPart, fractionPart;
+        bool point = false;
+        for (char c = peek(); IsDigit(c) || (c == '.' && !point); c = peek()) {
+            ++pos;
+            if (c == '.') point = true;
+            else (point ? fractionPart : integerPart) += c;
+        }
+        // A sign or a point alone reads as 0, and so does nothing at all.
+        if (integerPart.empty() && fractionPart.empty()) return {};
+        normalised += (integerPart.empty() ? "0" : integerPart) + "." + (fractionPart.empty() ? "0" : fractionPart);
+        const char letter = peek();
+        if (letter == 'e' || letter == 'E' || letter == 'd' || letter == 'D') {
+            ++pos;
+            std::string exponent;
+            const char exponentSign = peek();
+            if (exponentSign == '+' || exponentSign == '-') {
+                ++pos;
+                if (exponentSign == '-') exponent += '-';
+            }
+            std::string exponentDigits;
+            while (IsDigit(peek())) exponentDigits += take();
+            if (!exponentDigits.empty()) normalised += "e" + exponent + exponentDigits;
+        }
+    }
+    const double value = ConvertNormalised(normalised);
+    if (std::isinf(value)) return {0.0, NumberFault::kOverflow};
+    return {value, NumberFault::kNone};
+}
+
+std::int32_t ReadIntegerField(std::string_view text, const NumberFormat& format, std::string_view where) {
+    constexpr auto kMin = std::numeric_limits<std::int32_t>::min();
+    constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
+    const IntegerReading reading = ParseIntegerText(text, format, kMin, kMax);
+    if (reading.fault == NumberFault::kTypeMismatch)
+        throw MorvaError(std::string(where) + ": type mismatch: " + Quoted(text) + " is not a number");
+    if (reading.fault == NumberFault::kOverflow)
+        throw MorvaError(std::string(where) + ": overflow: " + Quoted(text) + " is outside the range " +
+                         std::to_string(kMin) + " to " + std::to_string(kMax));
+    return reading.value;
+}
+
+std::uint8_t ReadByteField(std::string_view text, const NumberFormat& format, std::string_view where) {
+    const IntegerReading reading = ParseIntegerText(text, format, 0, 255);
+    if (reading.fault == NumberFault::kTypeMismatch)
+        throw MorvaError(std::string(where) + ": type mismatch: " + Quoted(text) + " is not a number");
+    if (reading.fault == NumberFault::kOverflow)
+        throw MorvaError(std::string(where) + ": overflow: " + Quoted(text) + " is outside the range 0 to 255");
+    return static_cast<std::uint8_t>(reading.value);
+}
+
+double ReadRealField(std::string_view text, std::string_view where) {
+    const RealReading reading = ParseLenientReal(text);
+    if (reading.fault == NumberFault::kOverflow)
+        throw MorvaError(std::string(where) + ": overflow: " + Quoted(text) + " is too large for a real number");
+    return reading.value;
+}
+
+}  // namespace morva

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "scene/scene.h"
+
+namespace morva {
+
+enum class NumberFault : std::uint8_t { kNone, kTypeMismatch, kOverflow };
+
+struct IntegerReading {
+    std::int32_t value = 0;
+    NumberFault fault = NumberFault::kNone;
+};
+
+struct RealReading {
+    double value = 0.0;
+    NumberFault fault = NumberFault::kNone;
+};
+
+// Conversion of a double to a signed 32-bit integer, rounding to nearest with
+// ties to even; nothing when the rounded value does not fit (or is NaN).
+std::optional<std::int32_t> RoundToInt32(double value);
+
+// An integer field: optional blanks around a decimal number in the given
+// format (sign, digits with grouping separators between them, an optional
+// fraction after the decimal point and an optional exponent), rounded to
+// nearest with ties to even and checked against minimum..maximum. Empty text
+// or anything else is a type mismatch; a value out of range is an overflow.
+IntegerReading ParseIntegerText(std::string_view text, const NumberFormat& format, std::int32_t minimum,
+                                std::int32_t maximum);
+
+// A real field, read leniently: blanks and tabs are skipped anywhere, then a
+// sign, digits with at most one ".", and an exponent (E or D in either case,
+// a sign and digits) are taken up to the first character that does not fit;
+// nothing readable gives 0. "&H" and "&O" (either case) start a hexadecimal
+// or octal integer. The decimal point is always ".", whatever the locale.
+// Only a magnitude beyond the double range is a fault (an overflow).
+RealReading ParseLenientReal(std::string_view text);
+
+// The checked helpers of the scene and palette readers. where names the
+// place of the field for the user ("MORVA.TXT, line 3, field 2"); a fault
+// throws MorvaError "<where>: <reason>" quoting the field's text.
+std::int32_t ReadIntegerField(std::string_view text, const NumberFormat& format, std::string_view where);
+std::uint8_t ReadByteField(std::string_view text, const NumberFormat& format, std::string_view where);
+double ReadRealField(std::string_view text, std::string_view where);
+
+}  // namespace morva

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "scene/scene.h"
+
+namespace morva {
+
+class FileSystem;
+
+inline constexpr char kPaletteFileName[] = "MORVA.pal";
+
+struct PaletteRGB {
+    std::array<std::uint8_t, 256> PaletteR{}, PaletteG{}, PaletteB{};
+};
+
+// Reads palette text: lines 3 to 258 (counted from 0) hold entries 0 to 255
+// as red, green and blue separated by single spaces; the three lines before
+// them and everything after them are not read. A line or field that is not
+// there leaves its entry 0. A field that is empty, not a number or outside
+// 0 to 255 throws MorvaError naming fileName and the line.
+PaletteRGB ParsePalette(std::string_view text, const NumberFormat& format, std::string_view fileName = kPaletteFileName);
+
+// Reads MORVA.pal from the folder; a missing or unreadable file reads as
+// empty text and leaves every entry 0.
+PaletteRGB LoadPalette(FileSystem& files, const std::string& folder, const NumberFormat& format);
+
+}  // namespace morva

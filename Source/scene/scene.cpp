@@ -1,0 +1,356 @@
+#include "scene/scene.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <langinfo.h>
+#include <limits>
+#include <locale.h>
+#include <optional>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/files.h"
+#include "scene/fields.h"
+#include "scene/number_reader.h"
+
+namespace morva {
+
+namespace {
+
+// The picture the scale and offsets map onto, the magnification per axis of
+// the high-resolution table, and the integer scale of the weights in the
+// engine's fast selection.
+constexpr std::int32_t kPictureWidth = 640;
+constexpr std::int32_t kPictureHeight = 480;
+constexpr std::int64_t kHiResFactor = 4;
+constexpr double kWeightScale = 727.0;
+constexpr std::int64_t kHiResGroupFactor = 16;
+
+// Fields each line kind reads after its keyword.
+constexpr std::size_t kHeaderFields = 8;
+constexpr std::size_t kSeedFields = 1;
+constexpr std::size_t kAffineFields = 7;
+constexpr std::size_t kTwelveCoefFields = 13;
+
+constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();
+constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
+
+bool FitsInt32(std::int64_t value) { return value >= kInt32Min && value <= kInt32Max; }
+
+// Doubles in the C locale's form whatever the user's locale: to_chars never
+// consults it.
+std::string FormatReal(double value, int significantDigits) {
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, significantDigits);
+    return std::string(buffer, result.ptr);
+}
+
+class SceneParser {
+public:
+    SceneParser(std::string_view fileName, std::int32_t startSeed, const NumberFormat& format)
+        : fileName_(fileName), format_(format) {
+        scene_.settings.RandSeed = startSeed;
+        scene_.settings.HighSpeed = true;
+    }
+
+    Scene Parse(std::string_view text) {
+        if (text.empty()) Refuse(0, "the scene file is empty");
+        const std::vector<std::string_view> lines = CutLines(text);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const std::optional<std::string_view> line = UsableLine(lines[i]);
+            if (line) ReadLine(*line, i + 1);
+        }
+        Derive();
+        return scene_;
+    }
+
+private:
+    // "<file>, line <n>, field <k>" for the user; line 0 means the whole file.
+    std::string Place(std::size_t line, std::size_t field = 0) const {
+        std::string place(fileName_);
+        if (line > 0) place += ", line " + std::to_string(line);
+        if (field > 0) place += ", field " + std::to_string(field);
+        return place;
+    }
+
+    [[noreturn]] void Refuse(std::size_t line, const std::string& reason) const {
+        throw MorvaError(Place(line) + ": " + reason);
+    }
+
+    void ReadLine(std::string_view line, std::size_t lineNumber) {
+        // The first character decides the kind, case-sensitively; anything
+        // else is a comment.
+        switch (line.front()) {
+            case '_': ReadDirective(line, lineNumber); break;
+            case 'h': ReadHeader(line, lineNumber); break;
+            case 'D': ApplyHiRes(lineNumber); break;
+            case 'S': scene_.settings.HighSpeed = false; break;
+            case 'a': ReadTransform(line, lineNumber, kAffine, kAffineFields); break;
+            case 'p': ReadTransform(line, lineNumber, kProjective, kTwelveCoefFields); break;
+            case 's': ReadTransform(line, lineNumber, kQuadratic, kTwelveCoefFields); break;
+            default: break;
+        }
+    }
+
+    // The fields of a line, refused when it has fewer than its kind reads.
+    // what names the kind for the user.
+    std::vector<std::string_view> FieldsOf(std::string_view line, std::size_t lineNumber, std::size_t needed,
+                                           const std::string& what) const {
+        std::vector<std::string_view> fields = SplitFields(line);
+        if (fields.size() < needed + 1) {
+            Refuse(lineNumber, what + " needs " + std::to_string(needed) + (needed == 1 ? " field" : " fields") +
+                                   " after its keyword, this one has " + std::to_string(fields.size() - 1));
+        }
+        return fields;
+    }
+
+    static std::string KindOf(std::string_view line) {
+        return "a line beginning with \"" + std::string(1, line.front()) + "\"";
+    }
+
+    std::int32_t Integer(const std::vector<std::string_view>& fields, std::size_t lineNumber, std::size_t k) const {
+        return ReadIntegerField(fields[k], format_, Place(lineNumber, k));
+    }
+
+    void ReadDirective(std::string_view line, std::size_t lineNumber) {
+        std::string keyword(line.substr(0, line.find(' ')));
+        for (char& c : keyword) {
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        }
+        if (keyword != "_setseed") return;
+        const std::vector<std::string_view> fields = FieldsOf(line, lineNumber, kSeedFields, "the \"_setseed\" line");
+        scene_.settings.RandSeed = Integer(fields, lineNumber, 1);
+    }
+
+    void ReadHeader(std::string_view line, std::size_t lineNumber) {
+        const std::vector<std::string_view> fields = FieldsOf(line, lineNumber, kHeaderFields, KindOf(line) + " (a header)");
+        SceneSettings& s = scene_.settings;
+        s.ScaleX = Integer(fields, lineNumber, 1);
+        s.ScaleY = Integer(fields, lineNumber, 2);
+        s.OffsetX = Integer(fields, lineNumber, 3);
+        s.OffsetY = Integer(fields, lineNumber, 4);
+        s.HitValue = ReadByteField(fields[5], format_, Place(lineNumber, 5));
+        s.Exposure = Integer(fields, lineNumber, 6);
+        const std::int32_t groupsPerExposure = Integer(fields, lineNumber, 7);
+        s.TransformCount = Integer(fields, lineNumber, 8);
+
+        // A header replaces everything an earlier one set, the group target
+        // with any "D" factor applied to it, and so also an overflow of it.
+        headerLine_ = lineNumber;
+        groupTargetFault_.reset();
+        const std::int64_t product = static_cast<std::int64_t>(groupsPerExposure) * s.Exposure;
+        if (FitsInt32(product)) {
+            s.GroupTarget = static_cast<std::int32_t>(product);
+        } else {
+            s.GroupTarget = 0;
+            groupTargetFault_ = Place(lineNumber) + ": overflow: the group target " + std::to_string(groupsPerExposure) +
+                                " x " + std::to_string(s.Exposure) + " (field 7 times field 6) does not fit in 32 bits";
+        }
+    }
+
+    void ApplyHiRes(std::size_t lineNumber) {
+        SceneSettings& s = scene_.settings;
+        s.HiRes = true;
+        if (groupTargetFault_) return;
+        const std::int64_t product = static_cast<std::int64_t>(s.GroupTarget) * kHiResGroupFactor;
+        if (FitsInt32(product)) {
+            s.GroupTarget = static_cast<std::int32_t>(product);
+        } else {
+            groupTargetFault_ = Place(lineNumber) + ": overflow: the \"D\" line makes the group target " +
+                                std::to_string(s.GroupTarget) + " x 16, which does not fit in 32 bits";
+        }
+    }
+
+    void ReadTransform(std::string_view line, std::size_t lineNumber, TransformKind kind, std::size_t fieldCount) {
+        if (nextSlot_ >= static_cast<std::size_t>(kTransformSlots))
+            Refuse(lineNumber, "more than " + std::to_string(kTransformSlots) + " transform lines");
+        const std::vector<std::string_view> fields = FieldsOf(line, lineNumber, fieldCount, KindOf(line));
+        TransformRec& record = scene_.transforms[nextSlot_];
+        record.Kind = kind;
+        record.Weight = ReadRealField(fields[1], Place(lineNumber, 1));
+        for (std::size_t k = 2; k <= fieldCount; ++k) record.Coef[k - 2] = ReadRealField(fields[k], Place(lineNumber, k));
+        slotLine_[nextSlot_] = lineNumber;
+        ++nextSlot_;
+    }
+
+    // The derived values in their fixed order, with every value the engine,
+    // the tone mapping or the export would divide by, or convert to a 32-bit
+    // integer, checked first so that a broken scene is refused before any
+    // group runs.
+    void Derive() {
+        SceneSettings& s = scene_.settings;
+        if (headerLine_ == 0) Refuse(0, "the scene has no header line (a line beginning with \"h\")");
+        if (groupTargetFault_) throw MorvaError(*groupTargetFault_);
+        if (s.Exposure < 1)
+            Refuse(headerLine_, "the exposure (field 6) is " + std::to_string(s.Exposure) + "; it must be at least 1");
+        if (s.TransformCount < 1 || s.TransformCount > kTransformSlots) {
+            Refuse(headerLine_, "the number of transforms (field 8) is " + std::to_string(s.TransformCount) +
+                                    "; it must be 1 to " + std::to_string(kTransformSlots));
+        }
+        const auto count = static_cast<std::size_t>(s.TransformCount);
+
+        s.WeightSum = 0.0;
+        for (std::size_t k = 0; k < count; ++k) s.WeightSum += scene_.transforms[k].Weight;
+
+        if (s.HighSpeed) {
+            const double total = std::floor(s.WeightSum * kWeightScale + 0.5);
+            if (!(total >= static_cast<double>(kInt32Min) && total <= static_cast<double>(kInt32Max))) {
+                Refuse(0, "overflow: the weights of the transforms in use add up to " + FormatReal(s.WeightSum, 6) +
+                              ", too much for the fast selection (727 times the sum must fit in 32 bits)");
+            }
+            s.WeightTotal727 = static_cast<std::int32_t>(total);
+            if (s.WeightTotal727 < 1) {
+                Refuse(0, "the weights of the transforms in use add up to " + FormatReal(s.WeightSum, 6) +
+                              ", too little for the fast selection (727 times the sum must round to at least 1)");
+            }
+            CheckWeightBands(count);
+        }
+
+        if (s.HiRes) {
+            CheckHiResMapping();
+            s.HiResXMin = -static_cast<double>(s.OffsetX) / s.ScaleX;
+            s.HiResXMax = static_cast<double>(kPictureWidth - s.OffsetX) / s.ScaleX;
+            s.HiResYMin = -static_cast<double>(s.OffsetY) / s.ScaleY;
+            s.HiResYMax = static_cast<double>(kPictureHeight - s.OffsetY) / s.ScaleY;
+        }
+
+        s.InitialSeed = s.RandSeed;
+    }
+
+    // The fast selection walks acc += band(k) over the slots in use and takes
+    // the first k with draw < acc, for draws 0 to WeightTotal727 - 1. Every
+    // band must convert to 32 bits, and the running sum must not leave 32
+    // bits at any slot that some draw reaches.
+    void CheckWeightBands(std::size_t count) const {
+        const std::int64_t lastDraw = scene_.settings.WeightTotal727 - 1;
+        std::int64_t acc = 0;
+        std::int64_t highest = 0;
+        for (std::size_t k = 0; k < count; ++k) {
+            const double weight = scene_.transforms[k].Weight;
+            const std::optional<std::int32_t> band = RoundToInt32(weight * kWeightScale);
+            const std::string place = slotLine_[k] > 0 ? Place(slotLine_[k], 1) : Place(0);
+            if (!band) {
+                throw MorvaError(place + ": overflow: the weight " + FormatReal(weight, 6) +
+                                 " is too large for the fast selection (727 times the weight must fit in 32 bits)");
+            }
+            const bool reached = highest <= lastDraw;
+            acc += *band;
+            if (reached && !FitsInt32(acc)) {
+                throw MorvaError(place + ": overflow: the weights up to this transform add up to more than the fast "
+                                         "selection can count (727 times the running sum must fit in 32 bits)");
+            }
+            if (acc > highest) highest = acc;
+        }
+    }
+
+    void CheckHiResMapping() const {
+        const SceneSettings& s = scene_.settings;
+        if (s.ScaleX == 0 || s.ScaleY == 0) {
+            Refuse(headerLine_, std::string("the ") + (s.ScaleX == 0 ? "x scale (field 1)" : "y scale (field 2)") +
+                                    " is 0, which the high-resolution mode (\"D\" line) cannot divide by");
+        }
+        struct Value {
+            std::int32_t value;
+            const char* name;
+        };
+        const Value values[] = {{s.ScaleX, "x scale (field 1)"},
+                                {s.ScaleY, "y scale (field 2)"},
+                                {s.OffsetX, "x offset (field 3)"},
+                                {s.OffsetY, "y offset (field 4)"}};
+        for (const Value& v : values) {
+            if (!FitsInt32(kHiResFactor * v.value)) {
+                Refuse(headerLine_, std::string("overflow: the ") + v.name + " " + std::to_string(v.value) +
+                                        " is too large for the high-resolution mode (4 times it must fit in 32 bits)");
+            }
+        }
+    }
+
+    std::string_view fileName_;
+    const NumberFormat& format_;
+    Scene scene_;
+    std::size_t headerLine_ = 0;
+    std::size_t nextSlot_ = 0;
+    std::array<std::size_t, kTransformSlots> slotLine_{};
+    // A group target that left 32 bits, held until a later header line
+    // replaces it or the end of the file makes it final.
+    std::optional<std::string> groupTargetFault_;
+};
+
+const char* KindName(std::uint8_t kind) {
+    switch (kind) {
+        case kAffine: return "affine";
+        case kProjective: return "projective";
+        case kQuadratic: return "quadratic";
+        default: return "unknown";
+    }
+}
+
+}  // namespace
+
+NumberFormat UserNumberFormat() {
+    NumberFormat format;
+    // A locale object of its own, so that nothing global changes.
+    locale_t user = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(nullptr));
+    if (user == static_cast<locale_t>(nullptr)) return format;
+    const char* point = nl_langinfo_l(RADIXCHAR, user);
+    const char* grouping = nl_langinfo_l(THOUSEP, user);
+    if (point && *point) format.decimalPoint = point;
+    format.groupingSeparator = grouping ? grouping : "";
+    freelocale(user);
+    return format;
+}
+
+Scene ParseScene(std::string_view text, std::int32_t startSeed, const NumberFormat& format, std::string_view fileName) {
+    return SceneParser(fileName, startSeed, format).Parse(text);
+}
+
+Scene LoadScene(FileSystem& files, const std::string& folder, std::int32_t startSeed, const NumberFormat& format) {
+    const std::string path = JoinPath(folder, kSceneFileName);
+    std::string error;
+    const std::optional<std::string> text = files.ReadFile(path, &error);
+    if (!text) throw MorvaError(path + ": cannot read the scene file: " + error);
+    return ParseScene(*text, startSeed, format, path);
+}
+
+std::string DescribeScene(const Scene& scene) {
+    const SceneSettings& s = scene.settings;
+    std::string out;
+    auto integer = [&](const char* name, std::int64_t value) { out += std::string(name) + "=" + std::to_string(value) + "\n"; };
+    auto real = [&](const char* name, double value) { out += std::string(name) + "=" + FormatReal(value, 17) + "\n"; };
+    auto flag = [&](const char* name, bool value) { out += std::string(name) + "=" + (value ? "on" : "off") + "\n"; };
+
+    integer("ScaleX", s.ScaleX);
+    integer("ScaleY", s.ScaleY);
+    integer("OffsetX", s.OffsetX);
+    integer("OffsetY", s.OffsetY);
+    integer("HitValue", s.HitValue);
+    integer("Exposure", s.Exposure);
+    integer("GroupTarget", s.GroupTarget);
+    integer("TransformCount", s.TransformCount);
+    real("WeightSum", s.WeightSum);
+    flag("HiRes", s.HiRes);
+    flag("HighSpeed", s.HighSpeed);
+    integer("WeightTotal727", s.WeightTotal727);
+    integer("RandSeed", s.RandSeed);
+    integer("InitialSeed", s.InitialSeed);
+    real("HiResXMin", s.HiResXMin);
+    real("HiResXMax", s.HiResXMax);
+    real("HiResYMin", s.HiResYMin);
+    real("HiResYMax", s.HiResYMax);
+
+    const std::int32_t count = std::min(std::max(s.TransformCount, 0), kTransformSlots);
+    for (std::int32_t k = 0; k < count; ++k) {
+        const TransformRec& record = scene.transforms[static_cast<std::size_t>(k)];
+        const std::string prefix = "transform." + std::to_string(k) + ".";
+        out += prefix + "kind=" + KindName(record.Kind) + "\n";
+        out += prefix + "weight=" + FormatReal(record.Weight, 17) + "\n";
+        out += prefix + "coef=";
+        for (std::size_t c = 0; c < record.Coef.size(); ++c) out += (c ? " " : "") + FormatReal(record.Coef[c], 17);
+        out += "\n";
+    }
+    return out;
+}
+
+}  // namespace morva
