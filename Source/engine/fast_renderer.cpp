@@ -1,0 +1,444 @@
+#include "engine/fast_renderer.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "engine/fast_scene.h"
+#include "engine/random_long.h"
+#include "platform/uniform_random.h"
+#include "raster/raster.h"
+
+namespace morva {
+
+namespace {
+
+// How a run of steps adds its plots: into the session's tables, saturating
+// like every plot there; into a thread's own tables, plainly; or taking back
+// the plots of a trajectory that started from a wrong point.
+enum class Accumulate { Saturating, Plain, Subtract };
+
+struct Tables {
+    std::int32_t* hits = nullptr;
+    std::int32_t* hiRes = nullptr;
+    std::int64_t offPicture = 0;
+};
+
+template <Accumulate Mode>
+inline void AddTo(std::int32_t& cell, std::uint8_t value) {
+    if constexpr (Mode == Accumulate::Saturating) {
+        AddHit(cell, value);
+    } else if constexpr (Mode == Accumulate::Plain) {
+        cell += value;
+    } else {
+        cell -= value;
+    }
+}
+
+template <Accumulate Mode>
+inline void CountOff(Tables& t) {
+    t.offPicture += Mode == Accumulate::Subtract ? -1 : 1;
+}
+
+constexpr double kTwo31 = 2147483648.0;
+
+// floor(scale * coordinate) + offset as an integer, when the product is
+// comfortably inside the 32-bit range; otherwise false and the caller takes
+// the exact slow path.
+inline bool FastPixel(double product, std::int64_t offset, std::int64_t& pixel) {
+    if (!(product > -kTwo31 && product < kTwo31)) return false;
+    std::int64_t whole = static_cast<std::int64_t>(product);  // truncation...
+    whole -= static_cast<double>(whole) > product;             // ...made a floor
+    pixel = whole + offset;
+    return true;
+}
+
+inline bool FitsInt32(std::int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
+
+// The exact pixel of the reference loop, for products beyond the fast range.
+inline bool SlowPixel(double product, std::int64_t offset, std::int64_t& pixel) {
+    auto value = PixelCoordinate(std::floor(product) + static_cast<double>(offset));
+    if (!value) return false;
+    pixel = *value;
+    return true;
+}
+
+inline bool Pixel(double product, std::int64_t offset, std::int64_t& pixel) {
+    if (FastPixel(product, offset, pixel)) return FitsInt32(pixel);
+    return SlowPixel(product, offset, pixel);
+}
+
+template <Accumulate Mode>
+inline void PlotScreen(const FastScene& fs, double X, double Y, Tables& t) {
+    std::int64_t py, px;
+    if (!Pixel(fs.scaleY * Y, fs.offsetY, py) || !Pixel(fs.scaleX * X, fs.offsetX, px)) {
+        CountOff<Mode>(t);
+        return;
+    }
+    if (static_cast<std::uint64_t>(px) < kHitWidth && static_cast<std::uint64_t>(py) < kHitHeight) {
+        AddTo<Mode>(t.hits[py * kHitWidth + px], fs.hitValue);
+    }
+}
+
+template <bool HiRes, Accumulate Mode>
+inline void Plot(const FastScene& fs, const PointState& p, Tables& t, int step) {
+    const double X = p.X, Y = p.Y;
+    if constexpr (HiRes) {
+        const SceneSettings& s = fs.scene.settings;
+        if (!(s.HiResXMin < X && X < s.HiResXMax && s.HiResYMin < Y && Y < s.HiResYMax)) return;
+        std::int64_t y4, x4;
+        if (!Pixel(fs.scale4Y * Y, fs.offset4Y, y4) || !Pixel(fs.scale4X * X, fs.offset4X, x4)) {
+            CountOff<Mode>(t);
+            return;
+        }
+        if (static_cast<std::uint64_t>(x4) < kHiResWidth && static_cast<std::uint64_t>(y4) < kHiResHeight) {
+            AddTo<Mode>(t.hiRes[y4 * kHiResWidth + x4], fs.hitValue);
+        }
+        if (step % kEchoStride != 0) return;
+    }
+    PlotScreen<Mode>(fs, X, Y, t);
+}
+
+inline void Apply(const FastScene::Record& r, PointState& p) {
+    const double* c = r.c;
+    switch (r.kind) {
+        case kAffine:
+            ConvertAff2(p, p.X, p.Y, c[0], c[1], c[2], c[3], c[4], c[5]);
+            break;
+        case kProjective:
+            ConvertProj2(p, p.X, p.Y, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8], c[9], c[10], c[11]);
+            break;
+        case kQuadratic:
+            ConvertSqr2(p, p.X, p.Y, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8], c[9], c[10], c[11]);
+            break;
+        default:
+            break;
+    }
+}
+
+inline int SelectHighSpeed(const FastScene& fs, std::int32_t& seed) { return fs.Select(fs.Draw(RandomLong(seed))); }
+
+// count steps from global step index first (its position in the group
+// decides the screen echo in high-resolution mode).
+template <bool HiRes, Accumulate Mode>
+void RunSteps(const FastScene& fs, PointState& p, std::int32_t& seed, Tables& t, std::int64_t first,
+              std::int64_t count) {
+    int step = static_cast<int>(first % kGroupSteps);
+    const FastScene::Record* records = fs.records.data();
+    for (std::int64_t j = 0; j < count; ++j) {
+        const int k = SelectHighSpeed(fs, seed);
+        if (k >= 0) Apply(records[k], p);
+        Plot<HiRes, Mode>(fs, p, t, step);
+        if (++step == kGroupSteps) step = 0;
+    }
+}
+
+void RunWarmUp(const FastScene& fs, PointState& p, std::int32_t seed, std::int64_t count) {
+    const FastScene::Record* records = fs.records.data();
+    for (std::int64_t j = 0; j < count; ++j) {
+        const int k = SelectHighSpeed(fs, seed);
+        if (k >= 0) Apply(records[k], p);
+    }
+}
+
+bool SameState(const PointState& a, const PointState& b) { return std::memcmp(&a, &b, sizeof(PointState)) == 0; }
+
+// Replays a segment from its true start alongside the wrong start that the
+// speculative run took, adding the true plots and taking back the wrong
+// ones, until the two coincide. Returns the steps replayed; *converged says
+// whether they met (then the speculative run's end is right), otherwise
+// *trueEnd holds the true end of the segment.
+template <bool HiRes>
+std::int64_t Correct(const FastScene& fs, PointState truePoint, PointState wrongPoint, std::int32_t seed, Tables& t,
+                     std::int64_t first, std::int64_t count, bool* converged, PointState* trueEnd) {
+    int step = static_cast<int>(first % kGroupSteps);
+    const FastScene::Record* records = fs.records.data();
+    for (std::int64_t j = 0; j < count; ++j) {
+        if (SameState(truePoint, wrongPoint)) {
+            *converged = true;
+            return j;
+        }
+        const int k = SelectHighSpeed(fs, seed);
+        if (k >= 0) {
+            Apply(records[k], truePoint);
+            Apply(records[k], wrongPoint);
+        }
+        Plot<HiRes, Accumulate::Plain>(fs, truePoint, t, step);
+        Plot<HiRes, Accumulate::Subtract>(fs, wrongPoint, t, step);
+        if (++step == kGroupSteps) step = 0;
+    }
+    *converged = SameState(truePoint, wrongPoint);
+    *trueEnd = truePoint;
+    return count;
+}
+
+// A few threads that each run one job per round while the caller runs its
+// own share.
+class WorkerPool {
+public:
+    explicit WorkerPool(int workers) {
+        for (int i = 0; i < workers; ++i) threads_.emplace_back([this, i] { Loop(i); });
+    }
+    ~WorkerPool() {
+        {
+            std::lock_guard lock(mutex_);
+            quit_ = true;
+        }
+        wake_.notify_all();
+        for (auto& thread : threads_) thread.join();
+    }
+    // Starts job(i) on every worker i.
+    void Start(std::function<void(int)> job) {
+        {
+            std::lock_guard lock(mutex_);
+            job_ = std::move(job);
+            pending_ = static_cast<int>(threads_.size());
+            ++round_;
+        }
+        wake_.notify_all();
+    }
+    void Wait() {
+        std::unique_lock lock(mutex_);
+        done_.wait(lock, [this] { return pending_ == 0; });
+    }
+
+private:
+    void Loop(int index) {
+        std::uint64_t seen = 0;
+        for (;;) {
+            std::function<void(int)> job;
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [&] { return quit_ || round_ != seen; });
+                if (quit_) return;
+                seen = round_;
+                job = job_;
+            }
+            job(index);
+            {
+                std::lock_guard lock(mutex_);
+                if (--pending_ == 0) done_.notify_all();
+            }
+        }
+    }
+
+    std::vector<std::thread> threads_;
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    std::function<void(int)> job_;
+    std::uint64_t round_ = 0;
+    int pending_ = 0;
+    bool quit_ = false;
+};
+
+class FastRenderer final : public GroupRenderer {
+public:
+    FastRenderer(const Scene& scene, UniformRandom& uniform, int threads)
+        : fs_(scene), uniform_(uniform), threads_(fs_.highSpeed ? std::max(1, threads) : 1) {
+        if (threads_ > 1) {
+            pool_ = std::make_unique<WorkerPool>(threads_ - 1);
+            for (int t = 1; t < threads_; ++t) {
+                locals_.push_back(std::make_unique<Local>(fs_.hiRes));
+            }
+        }
+    }
+
+    void DrawGroups(EngineState& state, Raster& raster, int count) override {
+        const std::int64_t steps = std::int64_t{count} * kGroupSteps;
+        if (!fs_.highSpeed) {
+            RunStandard(state, raster, count);
+            return;
+        }
+        const bool parallel = threads_ > 1 && cooldown_ == 0 && steps / threads_ >= 8 * warmUp_;
+        if (cooldown_ > 0) --cooldown_;
+        if (!parallel) {
+            Tables main = MainTables(raster);
+            if (fs_.hiRes) {
+                RunSteps<true, Accumulate::Saturating>(fs_, state.point, state.RandSeed, main, 0, steps);
+            } else {
+                RunSteps<false, Accumulate::Saturating>(fs_, state.point, state.RandSeed, main, 0, steps);
+            }
+            state.offPicture += main.offPicture;
+            return;
+        }
+        if (fs_.hiRes) {
+            RunParallel<true>(state, raster, steps);
+        } else {
+            RunParallel<false>(state, raster, steps);
+        }
+    }
+
+    void Flush(Raster& raster, FlushScope scope) override {
+        std::int32_t* hits = raster.HitBuffer().Data();
+        for (auto& local : locals_) {
+            FoldInto(hits, local->hits.data(), local->hits.size());
+            if (!fs_.hiRes) {
+                local->plottedSinceFold = 0;
+            } else if (scope == FlushScope::All) {
+                FoldInto(raster.HiResBuffer().Data(), local->hiRes.data(), local->hiRes.size());
+                local->plottedSinceFold = 0;
+            }
+        }
+        // Nothing but the plots writes the picture during a render, so each
+        // byte is its saturated count.
+        FrameSurface& surface = raster.Surface();
+        if (!surface.Mapped()) return;
+        for (int y = 0; y < kHitHeight; ++y) {
+            std::uint8_t* row = &surface(0, y);
+            const std::int32_t* cells = hits + static_cast<std::size_t>(y) * kHitWidth;
+            for (int x = 0; x < kHitWidth; ++x) row[x] = static_cast<std::uint8_t>(std::min(cells[x], 255));
+        }
+    }
+
+    int ActiveThreads() const override { return cooldown_ > 0 ? 1 : threads_; }
+
+private:
+    struct Local {
+        explicit Local(bool withHiRes)
+            : hits(static_cast<std::size_t>(kHitWidth) * kHitHeight, 0),
+              hiRes(withHiRes ? static_cast<std::size_t>(kHiResWidth) * kHiResHeight : 0, 0) {}
+        std::vector<std::int32_t> hits;
+        std::vector<std::int32_t> hiRes;
+        std::int64_t plottedSinceFold = 0;  // bound on any cell of hiRes
+        // One segment's results.
+        PointState guess, end;
+        std::int32_t seedAtStart = 0;
+        Tables tables;
+    };
+
+    Tables MainTables(Raster& raster) {
+        Tables t;
+        t.hits = raster.HitBuffer().Data();
+        t.hiRes = raster.HiResBuffer().Data();
+        return t;
+    }
+
+    static void FoldInto(std::int32_t* target, std::int32_t* local, std::size_t n) {
+        for (std::size_t c = 0; c < n; ++c) {
+            const std::int64_t sum = std::int64_t{target[c]} + local[c];
+            target[c] = static_cast<std::int32_t>(std::min<std::int64_t>(sum, kHitCellMax));
+            local[c] = 0;
+        }
+    }
+
+    void RunStandard(EngineState& state, Raster& raster, int count) {
+        // The platform generator's draws make every picture different
+        // anyway; the loop stays on one thread and uses the reference walk.
+        Tables main = MainTables(raster);
+        const double weightSum = fs_.scene.settings.WeightSum;
+        for (int g = 0; g < count; ++g) {
+            for (int i = 0; i < kGroupSteps; ++i) {
+                const int k = SelectStandard(fs_.scene, uniform_.Next() * weightSum);
+                if (k >= 0) Apply(fs_.records[k], state.point);
+                if (fs_.hiRes) {
+                    Plot<true, Accumulate::Saturating>(fs_, state.point, main, i);
+                } else {
+                    Plot<false, Accumulate::Saturating>(fs_, state.point, main, i);
+                }
+            }
+        }
+        state.offPicture += main.offPicture;
+    }
+
+    template <bool HiRes>
+    void RunParallel(EngineState& state, Raster& raster, std::int64_t steps) {
+        const int segments = threads_;
+        auto bound = [&](int t) { return steps * t / segments; };
+        const PointState start = state.point;
+        const std::int32_t seed0 = state.RandSeed;
+        const std::int64_t warmUp = warmUp_;
+
+        // A thread's plots stay plain 32-bit sums until they are folded into
+        // the session's tables; fold before any cell could pass the range.
+        for (auto& local : locals_) {
+            const std::int64_t segmentMax = (bound(1) + 2 * warmUp) * fs_.hitValue * 2;
+            if (local->plottedSinceFold + segmentMax > kHitCellMax) {
+                Flush(raster, FlushScope::All);
+                break;
+            }
+        }
+
+        pool_->Start([&](int worker) {
+            const int t = worker + 1;
+            Local& local = *locals_[worker];
+            const std::int64_t first = bound(t), count = bound(t + 1) - first;
+            const std::int64_t lead = std::min<std::int64_t>(warmUp, first);
+            PointState p = start;
+            RunWarmUp(fs_, p, RandomJump(seed0, static_cast<std::uint64_t>(first - lead)), lead);
+            local.guess = p;
+            local.seedAtStart = RandomJump(seed0, static_cast<std::uint64_t>(first));
+            std::int32_t seed = local.seedAtStart;
+            local.tables = Tables{local.hits.data(), local.hiRes.data(), 0};
+            RunSteps<HiRes, Accumulate::Plain>(fs_, p, seed, local.tables, first, count);
+            local.end = p;
+            local.plottedSinceFold += count * fs_.hitValue;
+        });
+        Tables main = MainTables(raster);
+        PointState p = start;
+        std::int32_t seed = seed0;
+        RunSteps<HiRes, Accumulate::Saturating>(fs_, p, seed, main, 0, bound(1));
+        state.offPicture += main.offPicture;
+        pool_->Wait();
+
+        PointState trueEnd = p;
+        bool anyFailed = false;
+        std::int64_t longestFix = 0;
+        for (int t = 1; t < segments; ++t) {
+            Local& local = *locals_[t - 1];
+            PointState segmentEnd = local.end;
+            if (!SameState(local.guess, trueEnd)) {
+                bool converged = false;
+                PointState replayEnd;
+                const std::int64_t first = bound(t), count = bound(t + 1) - first;
+                const std::int64_t replayed = Correct<HiRes>(fs_, trueEnd, local.guess, local.seedAtStart,
+                                                             local.tables, first, count, &converged, &replayEnd);
+                local.plottedSinceFold += replayed * fs_.hitValue;
+                longestFix = std::max(longestFix, replayed);
+                if (!converged) {
+                    segmentEnd = replayEnd;
+                    anyFailed = true;
+                }
+            }
+            state.offPicture += local.tables.offPicture;
+            trueEnd = segmentEnd;
+        }
+        state.point = trueEnd;
+        state.RandSeed = RandomJump(seed0, static_cast<std::uint64_t>(steps));
+        Adapt(anyFailed, longestFix);
+    }
+
+    // Longer warm-ups for scenes that coincide slowly; a rest on one thread
+    // for scenes that never do, growing while they keep failing.
+    void Adapt(bool failed, std::int64_t longestFix) {
+        if (failed) {
+            failedRounds_ = std::min(failedRounds_ + 1, 8);
+            cooldown_ = 4 << failedRounds_;
+            return;
+        }
+        failedRounds_ = std::max(failedRounds_ - 1, 0);
+        if (longestFix > 0) warmUp_ = std::min<std::int64_t>(std::max(warmUp_, 2 * longestFix), kMaxWarmUp);
+    }
+
+    static constexpr std::int64_t kMaxWarmUp = 16384;
+
+    FastScene fs_;
+    UniformRandom& uniform_;
+    int threads_;
+    std::unique_ptr<WorkerPool> pool_;
+    std::vector<std::unique_ptr<Local>> locals_;
+    std::int64_t warmUp_ = 512;
+    int cooldown_ = 0;
+    int failedRounds_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<GroupRenderer> MakeFastRenderer(const Scene& scene, UniformRandom& uniform, int threads) {
+    return std::make_unique<FastRenderer>(scene, uniform, threads);
+}
+
+}  // namespace morva

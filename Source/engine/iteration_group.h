@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "engine/transforms.h"
+#include "scene/scene.h"
+
+namespace morva {
+
+class Raster;
+class UniformRandom;
+
+inline constexpr int kGroupSteps = 2048;
+inline constexpr int kWeightScale = 727;
+inline constexpr std::int32_t kDrawMask = 0x7FFFFFFF;
+inline constexpr int kHiResFactor = 4;
+inline constexpr int kEchoStride = 16;
+
+// What outlives a step: the point, the generator state, and the count of
+// points whose pixel coordinate was not a 32-bit number (thrown off the
+// picture, for example near the pole of a projective map).
+struct EngineState {
+    PointState point;
+    std::int32_t RandSeed = 0;
+    std::int64_t offPicture = 0;
+};
+
+// A pixel coordinate computed in double precision as a signed 32-bit number,
+// or nothing when it is not a number or out of range. The value is already
+// whole (a floor plus an integer), so only the range is checked.
+inline std::optional<std::int32_t> PixelCoordinate(double value) {
+    if (!(value >= -2147483648.0 && value <= 2147483647.0)) return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
+// Weight * 727 rounded to nearest, ties to even.
+inline std::int64_t WeightBand(double weight) { return static_cast<std::int64_t>(std::nearbyint(weight * kWeightScale)); }
+
+// The record that the fast selection picks for a draw, or -1 for none: the
+// first k whose running band sum exceeds the draw.
+int SelectFast(const Scene& scene, std::int32_t draw);
+// The record that the standard-speed selection picks for a draw of
+// u * WeightSum: the first k whose running weight sum is at least the draw.
+int SelectStandard(const Scene& scene, double draw);
+
+// Applies record k to the point.
+void ApplyTransform(PointState& point, const TransformRec& record);
+
+// Plots the point of step i as the group does: into the high-resolution
+// table inside the window with a screen echo every 16th step, or on the
+// screen alone.
+void PlotStep(const Scene& scene, Raster& raster, EngineState& state, int step);
+
+// One iteration group, the straightforward way: 2048 steps of selection,
+// transform and plot. This is the reference every faster path must match
+// byte for byte.
+void DrawFrameFr(const Scene& scene, EngineState& state, Raster& raster, UniformRandom& uniform);
+
+}  // namespace morva

@@ -1,0 +1,90 @@
+// Points per second of the iteration group: the reference loop, the fast
+// loop on one thread and on two, on the sample scenes. scripts/bench.sh runs
+// it and prints the ratios of one run.
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/fast_renderer.h"
+#include "engine/group_renderer.h"
+#include "platform/files.h"
+#include "platform/uniform_random.h"
+#include "raster/raster.h"
+#include "scene/scene.h"
+
+namespace {
+
+using namespace morva;
+
+const Scene& LoadSample(const std::string& name, bool hiRes) {
+    static std::map<std::string, std::unique_ptr<Scene>> cache;
+    const std::string key = name + (hiRes ? "/hires" : "");
+    auto& slot = cache[key];
+    if (!slot) {
+        PosixFileSystem files;
+        slot = std::make_unique<Scene>(
+            LoadScene(files, std::string(MORVA_SOURCE_DIR) + "/scenes/" + name, 12345, NumberFormat{}));
+        SceneSettings& s = slot->settings;
+        if (hiRes && !s.HiRes) {
+            s.HiRes = true;
+            s.HiResXMin = -static_cast<double>(s.OffsetX) / s.ScaleX;
+            s.HiResXMax = (640 - static_cast<double>(s.OffsetX)) / s.ScaleX;
+            s.HiResYMin = -static_cast<double>(s.OffsetY) / s.ScaleY;
+            s.HiResYMax = (480 - static_cast<double>(s.OffsetY)) / s.ScaleY;
+        } else if (!hiRes) {
+            s.HiRes = false;
+        }
+    }
+    return *slot;
+}
+
+// threads 0: the reference loop.
+void RenderGroups(benchmark::State& bench, const std::string& name, bool hiRes, int threads) {
+    const Scene& scene = LoadSample(name, hiRes);
+    std::vector<std::uint8_t> picture(640 * 480);
+    Raster raster;
+    raster.MapFrameSurface({picture.data(), 8, 640, 480});
+    UniformRandom uniform;
+    EngineState state;
+    state.RandSeed = 12345;
+    auto renderer = threads == 0 ? MakeReferenceRenderer(scene, uniform) : MakeFastRenderer(scene, uniform, threads);
+    // One cadence of the render loop: a single group, then 127 in a batch.
+    for (auto _ : bench) {
+        renderer->DrawGroups(state, raster, 1);
+        renderer->DrawGroups(state, raster, 127);
+        renderer->Flush(raster, GroupRenderer::FlushScope::Picture);
+    }
+    renderer->Flush(raster, GroupRenderer::FlushScope::All);
+    bench.SetItemsProcessed(bench.iterations() * 128 * 2048);
+}
+
+void Register() {
+    struct Case {
+        const char* scene;
+        bool hiRes;
+    };
+    const Case cases[] = {{"fern", false}, {"fern", true}, {"projective", false}, {"quadratic", false}, {"henon", false}};
+    for (const Case& c : cases) {
+        for (int threads : {0, 1, 2}) {
+            const std::string name = std::string(c.scene) + (c.hiRes ? "/hires" : "/normal") + "/" +
+                                     (threads == 0 ? "reference" : threads == 1 ? "fast" : "fast-2-threads");
+            benchmark::RegisterBenchmark(name.c_str(), [c, threads](benchmark::State& bench) {
+                RenderGroups(bench, c.scene, c.hiRes, threads);
+            })->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Register();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

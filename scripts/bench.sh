@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds and runs the engine benchmark, then prints points per second and the
+# ratios against the reference loop and the one-thread fast loop, all from
+# this one run. Extra arguments go to the benchmark (e.g. --benchmark_filter=fern).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/build.sh build >/dev/null
+json=$(mktemp)
+trap 'rm -f "$json"' EXIT
+build/bin/morva_bench --benchmark_format=json --benchmark_out="$json" --benchmark_out_format=json "$@" >/dev/null
+/usr/bin/python3 - "$json" <<'PY'
+import json, sys
+runs = json.load(open(sys.argv[1]))["benchmarks"]
+rate = {r["name"].rsplit("/real_time", 1)[0]: r["items_per_second"] for r in runs}
+cases = sorted({n.rsplit("/", 1)[0] for n in rate}, key=lambda n: list(rate).index(n + "/reference") if n + "/reference" in rate else 0)
+print(f"{'scene':<22}{'reference':>12}{'fast':>12}{'2 threads':>12}{'fast/ref':>10}{'2t/fast':>10}")
+for case in cases:
+    ref, fast, two = (rate.get(f"{case}/{k}") for k in ("reference", "fast", "fast-2-threads"))
+    fmt = lambda v: f"{v / 1e6:10.1f} M" if v else f"{'-':>12}"
+    ratio = lambda a, b: f"{a / b:10.2f}" if a and b else f"{'-':>10}"
+    print(f"{case:<22}{fmt(ref)}{fmt(fast)}{fmt(two)}{ratio(fast, ref)}{ratio(two, fast)}")
+PY
