@@ -1,0 +1,190 @@
+#include "session/frm_morva.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ostream>
+
+#include "engine/fast_renderer.h"
+#include "engine/group_renderer.h"
+#include "platform/clock.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/uniform_random.h"
+#include "raster/bmp_writer.h"
+#include "raster/colour_table.h"
+#include "session/progress.h"
+
+namespace morva {
+
+namespace {
+
+// Keyboard poll, progress step and message processing share this cadence.
+constexpr std::int32_t kCadenceMask = 127;
+
+}  // namespace
+
+FrmMorva::FrmMorva(Window& window, Clock& clock, UniformRandom& uniform, FileSystem& files, SessionConfig config,
+                   std::ostream& log)
+    : window_(window), clock_(clock), uniform_(uniform), files_(files), config_(std::move(config)), log_(log) {
+    window_.SetHandler(this);
+}
+
+FrmMorva::~FrmMorva() { window_.SetHandler(nullptr); }
+
+void FrmMorva::StartUp() {
+    window_.Show();
+    window_.ProcessMessages();
+    if (unloaded_) return;
+    uniform_.SeedFromClock();
+    engine_.RandSeed = static_cast<std::int32_t>(std::floor(uniform_.Next() * 2147483648.0));
+    fso_.emplace(InitFSO(files_));
+    font_.LoadGlyphFont();
+    palette_ = LoadPalette(files_, config_.folder, config_.numberFormat);
+    engine_.point = PointState{};
+    scene_ = LoadScene(files_, config_.folder, engine_.RandSeed, config_.numberFormat);
+    engine_.RandSeed = scene_.settings.RandSeed;
+    sceneLoaded_ = true;
+    renderer_ = config_.reference ? MakeReferenceRenderer(scene_, uniform_)
+                                  : MakeFastRenderer(scene_, uniform_, config_.threads);
+    StartTick_ = clock_.TickCount();
+}
+
+FrmMorva::Outcome FrmMorva::Form_Load() {
+    if (!raster_.MapFrameSurface(window_.Picture())) {
+        ReportError(kEightBitOnlyMessage);
+        return Outcome::Refused;
+    }
+    StartUp();
+    if (unloaded_) return Outcome::Unloaded;
+
+    GroupsDone_ = 0;
+    GroupsThisSecond_ = 0;
+    GroupsPerSecond_ = 0;
+    for (;;) {
+        if (stopFlag_ && stopFlag_->load(std::memory_order_relaxed)) return Outcome::Stopped;
+        ElapsedMs_ = static_cast<std::int32_t>(clock_.TickCount() - StartTick_);
+        if ((GroupsDone_ & kCadenceMask) == 0) {
+            for (int k = 0; k < 256; ++k) KeyStates_[k] = window_.KeyState(k);
+            if (KeyStates_[kKeyEscape] < 0) {
+                Form_Unload(0);
+                return Outcome::Unloaded;
+            }
+        }
+        CountSpeed();
+        // Between two polls nothing outside the loop looks at the tables, so
+        // the groups up to the next message processing run as one batch; the
+        // passes' own bookkeeping follows, in order.
+        const int batch = (GroupsDone_ & kCadenceMask) == 0 ? 1 : BatchLength();
+        DrawFrameFr(batch);
+        bool reached = false;
+        for (int pass = 0; pass < batch; ++pass) {
+            if (pass > 0) {
+                ElapsedMs_ = static_cast<std::int32_t>(clock_.TickCount() - StartTick_);
+                CountSpeed();
+            }
+            if (GroupsDone_ >= scene_.settings.GroupTarget) {
+                reached = true;
+                break;
+            }
+            ++GroupsThisSecond_;
+            ++GroupsDone_;
+        }
+        if (reached) break;
+        if ((GroupsDone_ & kCadenceMask) == 0) {
+            renderer_->Flush(raster_, GroupRenderer::FlushScope::Picture);
+            window_.ProcessMessages();
+            if (unloaded_) return Outcome::Unloaded;
+        }
+    }
+    renderer_->Flush(raster_, GroupRenderer::FlushScope::All);
+    raster_.ToneMapFrame(scene_.settings.Exposure);
+    window_.Repaint();
+    return Outcome::Finished;
+}
+
+int FrmMorva::BatchLength() const {
+    // Up to the group after which messages are processed, and never past
+    // the last group of the render.
+    const std::int32_t last = std::min(GroupsDone_ | kCadenceMask, std::max(scene_.settings.GroupTarget, GroupsDone_));
+    return static_cast<int>(last - GroupsDone_ + 1);
+}
+
+void FrmMorva::CountSpeed() {
+    const float t = clock_.SecondsSinceMidnight();
+    if (std::floor(t) != std::floor(LastTimer_)) {
+        GroupsPerSecond_ = GroupsThisSecond_;
+        GroupsThisSecond_ = 0;
+    }
+    LastTimer_ = t;
+}
+
+void FrmMorva::DrawFrameFr(int count) {
+    renderer_->DrawGroups(engine_, raster_, count);
+    groupsTraced_ += count;
+    ProgressStep();
+}
+
+void FrmMorva::ProgressStep() {
+    if ((GroupsDone_ & kCadenceMask) != 0) return;
+    const SceneSettings& s = scene_.settings;
+    PercentDone_ = PercentDone(GroupsDone_, s.GroupTarget);
+    ProgressInputs in;
+    in.GroupsDone = GroupsDone_;
+    in.GroupTarget = s.GroupTarget;
+    in.GroupsPerSecond = GroupsPerSecond_;
+    in.ElapsedMs = ElapsedMs_;
+    in.InitialSeed = s.InitialSeed;
+    in.HiRes = s.HiRes;
+    in.HighSpeed = s.HighSpeed;
+    if (auto text = ProgressText(in)) window_.SetLabel(*text);
+    renderer_->Flush(raster_, GroupRenderer::FlushScope::Picture);
+    window_.Repaint();
+}
+
+void FrmMorva::Form_KeyDown(int KeyCode, int /*Shift*/) {
+    if (KeyCode != kKeyF11) return;
+    if (!sceneLoaded_) {
+        ReportError("Nothing saved: no scene has been loaded yet.");
+        return;
+    }
+    try {
+        SaveFiles();
+    } catch (const MorvaError& error) {
+        ReportError(std::string(error.what()) + "\nThe render goes on; its counts are kept.");
+    }
+}
+
+void FrmMorva::Form_Unload(int /*Cancel*/) { unloaded_ = true; }
+
+void FrmMorva::ServeUntilClosed() {
+    while (!unloaded_ && window_.WaitMessages()) {
+    }
+}
+
+void FrmMorva::SaveFiles() {
+    if (!sceneLoaded_) throw MorvaError("Nothing saved: no scene has been loaded yet.");
+    renderer_->Flush(raster_, GroupRenderer::FlushScope::All);
+    if (scene_.settings.HiRes) {
+        SaveHiResBmp(files_, config_.folder, raster_, scene_.settings.Exposure);
+        log_ << "morva: wrote " << JoinPath(config_.folder, kHiResBmpFileName) << "\n";
+    }
+    SaveBmp(files_, config_.folder, raster_, scene_.settings.Exposure);
+    log_ << "morva: wrote " << JoinPath(config_.folder, kBmpFileName) << std::endl;
+}
+
+void FrmMorva::SavePicture(const std::string& path) {
+    const FrameSurface& surface = raster_.Surface();
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(kPictureWidth) * kPictureHeight);
+    for (int y = 0; y < kPictureHeight; ++y) {
+        for (int x = 0; x < kPictureWidth; ++x) pixels[static_cast<std::size_t>(y) * kPictureWidth + x] = surface(x, y);
+    }
+    files_.ReplaceFile(path, EncodeBmp8(kPictureWidth, kPictureHeight, pixels, WindowColourTable()));
+    log_ << "morva: wrote " << path << std::endl;
+}
+
+void FrmMorva::ReportError(const std::string& message) {
+    log_ << "morva: " << message << std::endl;
+    window_.ShowError(message);
+}
+
+}  // namespace morva

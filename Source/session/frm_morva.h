@@ -1,0 +1,122 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "engine/iteration_group.h"
+#include "font/glyph_font.h"
+#include "platform/window.h"
+#include "raster/raster.h"
+#include "scene/palette.h"
+#include "scene/scene.h"
+#include "scene/text_file.h"
+
+namespace morva {
+
+class Clock;
+class FileSystem;
+class GroupRenderer;
+class UniformRandom;
+
+struct SessionConfig {
+    std::string folder;          // holds MORVA.TXT and MORVA.pal, receives the BMP files
+    NumberFormat numberFormat;   // of integer fields
+    int threads = 1;             // threads of the fast selection's renderer
+    bool reference = false;      // render with the straightforward reference loop
+};
+
+// The render session: the window's start-up, the render loop with its
+// keyboard poll and message processing every 128 groups, the progress line,
+// the F11 export and the end of the program.
+class FrmMorva final : public WindowHandler {
+public:
+    enum class Outcome {
+        Finished,  // the target was reached and the final picture shown
+        Refused,   // the window picture is not 8-bit; nothing was read
+        Unloaded,  // Escape held at a poll, or the window closed
+        Stopped,   // a stop was requested from outside (Ctrl-C in batch runs)
+    };
+
+    FrmMorva(Window& window, Clock& clock, UniformRandom& uniform, FileSystem& files, SessionConfig config,
+             std::ostream& log);
+    ~FrmMorva() override;
+
+    // Start-up and the whole render. Throws MorvaError when an input cannot
+    // be used (the caller reports it and ends the program).
+    Outcome Form_Load();
+    // F11 (key code 122, whatever the shift state) saves the count files; a
+    // failed save is reported and the render goes on with its counts kept.
+    void Form_KeyDown(int KeyCode, int Shift);
+    // Ends the session: the render loop does not resume.
+    void Form_Unload(int Cancel);
+    // After the render: serves F11 and the close button until the window
+    // is closed (or, headless, until no event can come).
+    void ServeUntilClosed();
+
+    // Writes MORVAHD.BMP (in high-resolution mode) and MORVA.BMP from the
+    // counts so far. Throws MorvaError on failure.
+    void SaveFiles();
+    // Writes the window picture (the bytes with the window's colour table)
+    // as an 8-bit BMP. Throws MorvaError on failure.
+    void SavePicture(const std::string& path);
+
+    // A flag that, once set, stops the render at the head of the next pass.
+    void SetStopFlag(const std::atomic<bool>* flag) { stopFlag_ = flag; }
+
+    void OnKeyDown(int keyCode, int shift) override { Form_KeyDown(keyCode, shift); }
+    void OnClose() override { Form_Unload(0); }
+
+    const Scene& CurrentScene() const { return scene_; }
+    const Raster& CurrentRaster() const { return raster_; }
+    Raster& CurrentRaster() { return raster_; }
+    const EngineState& Engine() const { return engine_; }
+    std::int32_t GroupsDone() const { return GroupsDone_; }
+    std::int64_t GroupsTraced() const { return groupsTraced_; }
+    float Percent() const { return PercentDone_; }
+    bool Unloaded() const { return unloaded_; }
+    const std::string& Folder() const { return config_.folder; }
+
+private:
+    void StartUp();
+    // count groups, then the progress step of the last one.
+    void DrawFrameFr(int count);
+    int BatchLength() const;
+    void CountSpeed();
+    void ProgressStep();
+    void ReportError(const std::string& message);
+
+    Window& window_;
+    Clock& clock_;
+    UniformRandom& uniform_;
+    FileSystem& files_;
+    SessionConfig config_;
+    std::ostream& log_;
+
+    std::optional<TextFileService> fso_;
+    GlyphFont font_;
+    PaletteRGB palette_;
+    Scene scene_;
+    Raster raster_;
+    EngineState engine_;
+    std::unique_ptr<GroupRenderer> renderer_;
+
+    std::int32_t GroupsDone_ = 0;
+    std::int32_t GroupsThisSecond_ = 0;
+    std::int32_t GroupsPerSecond_ = 0;
+    float LastTimer_ = 0.0f;
+    std::uint32_t StartTick_ = 0;
+    std::int32_t ElapsedMs_ = 0;
+    float PercentDone_ = 0.0f;
+    std::array<std::int16_t, 256> KeyStates_{};
+    std::int64_t groupsTraced_ = 0;
+    bool sceneLoaded_ = false;
+    bool unloaded_ = false;
+    const std::atomic<bool>* stopFlag_ = nullptr;
+};
+
+}  // namespace morva

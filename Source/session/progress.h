@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace morva {
+
+// Zero-padded decimal text: at least minLen characters, never cut.
+std::string PCStr(std::int32_t number, std::int32_t minLen);
+
+// Milliseconds as hours:minutes:seconds:milliseconds, hours not reduced
+// modulo 24.
+std::string GetTimeForm(std::int32_t number);
+
+struct ProgressInputs {
+    std::int32_t GroupsDone = 0;
+    std::int32_t GroupTarget = 0;
+    std::int32_t GroupsPerSecond = 0;
+    std::int32_t ElapsedMs = 0;
+    std::int32_t InitialSeed = 0;
+    bool HiRes = false;
+    bool HighSpeed = false;
+};
+
+// GroupsDone / GroupTarget * 100, stored in single precision.
+float PercentDone(std::int32_t groupsDone, std::int32_t groupTarget);
+
+// The remaining time estimate, rounded half to even; an estimate beyond the
+// 32-bit range is clamped to it.
+std::int32_t RemainingMs(std::int32_t elapsedMs, std::int32_t groupsDone, std::int32_t groupTarget);
+
+// The two-line status text, or nothing when there is no completed group or
+// no elapsed time to estimate from (the label keeps its previous text).
+std::optional<std::string> ProgressText(const ProgressInputs& in);
+
+}  // namespace morva

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Batch runs of the built program: determinism, the files it writes, the
+# picture read back by an independent reader, refusals and Ctrl-C.
+set -euo pipefail
+morva=$1
+source_dir=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# The bundled fern twice: byte-identical files.
+for run in 1 2; do
+  mkdir -p "$work/run$run"
+  cp "$source_dir/assets/MORVA.TXT" "$source_dir/assets/MORVA.pal" "$work/run$run/"
+  "$morva" --batch --dir "$work/run$run" --picture "$work/run$run/picture.bmp" 2>"$work/run$run/log" \
+    || { cat "$work/run$run/log"; fail "batch run $run"; }
+done
+for file in MORVA.BMP MORVAHD.BMP picture.bmp; do
+  cmp -s "$work/run1/$file" "$work/run2/$file" || fail "$file differs between two runs of one scene"
+done
+[ "$(stat -c %s "$work/run1/MORVA.BMP")" = 308278 ] || fail "MORVA.BMP size"
+[ "$(stat -c %s "$work/run1/MORVAHD.BMP")" = 4916278 ] || fail "MORVAHD.BMP size"
+grep -q "16000 of 16000 groups traced; 100%" "$work/run1/log" || fail "final progress text missing"
+grep -q "M points/s" "$work/run1/log" || fail "speed summary missing"
+
+# The fern stands upright: its stem (bottom rows) is near the middle column and
+# the top of the picture is darker than the middle.
+if /usr/bin/python3 -c 'import PIL' 2>/dev/null; then
+  /usr/bin/python3 - "$work/run1" <<'PY' || fail "picture check"
+import sys
+from PIL import Image
+folder = sys.argv[1]
+small = Image.open(folder + "/MORVA.BMP")
+assert small.size == (640, 480) and small.mode == "L", (small.size, small.mode)
+big = Image.open(folder + "/MORVAHD.BMP")
+assert big.size == (2560, 1920)
+px = big.load()
+def ink(rows):
+    xs = [x for y in rows for x in range(0, 2560, 2) if px[x, y] > 0]
+    return (min(xs), max(xs)) if xs else None
+# Image rows run top-down: the leaning tip must be at the top right, the
+# stem at the bottom centre (scene x = 0 is column 4 * 320).
+top, bottom = ink(range(0, 100)), ink(range(1800, 1860))
+assert top and top[0] > 1500, ("tip not at the top right: upside down?", top)
+assert bottom and bottom[0] >= 1270 and bottom[1] <= 1300, ("stem not at the bottom centre", bottom)
+picture = Image.open(folder + "/picture.bmp").convert("RGB")
+assert picture.getpixel((0, 0)) == (0, 0, 0)
+greens = sum(1 for x in range(0, 640, 2) for y in range(0, 480, 2) if picture.getpixel((x, y))[1] > 100)
+assert greens > 500, greens
+PY
+fi
+
+# Every sample scene describes and renders.
+for scene in "$source_dir"/scenes/*/; do
+  name=$(basename "$scene")
+  mkdir -p "$work/$name"
+  cp "$scene"/* "$work/$name/"
+  "$morva" --describe --dir "$work/$name" >"$work/$name/describe" 2>&1 || { cat "$work/$name/describe"; fail "describe $name"; }
+  grep -q "^TransformCount=" "$work/$name/describe" || fail "describe $name prints no TransformCount"
+done
+
+# A broken scene is refused with a message and a non-zero exit code.
+mkdir -p "$work/broken"
+printf 'h 45 45 320 15 1 ten 100 4\r\na 1 0.5 0 0 0.5 0 0\r\n' >"$work/broken/MORVA.TXT"
+if "$morva" --batch --dir "$work/broken" 2>"$work/broken/log"; then fail "a broken scene rendered"; fi
+grep -q "line 1" "$work/broken/log" || { cat "$work/broken/log"; fail "refusal does not name the line"; }
+[ ! -e "$work/broken/MORVA.BMP" ] || fail "a refused scene wrote a file"
+if "$morva" --batch --dir "$work/nowhere" 2>"$work/broken/log2"; then fail "a missing scene rendered"; fi
+grep -q "MORVA.TXT" "$work/broken/log2" || fail "missing scene message does not name the file"
+
+# Ctrl-C stops a long render, still writes the files and exits non-zero.
+mkdir -p "$work/long"
+sed 's/^h 45 45 320 15 1 10 100 4/h 45 45 320 15 1 10 1000000 4/' "$source_dir/assets/MORVA.TXT" >"$work/long/MORVA.TXT"
+"$morva" --batch --dir "$work/long" 2>"$work/long/log" &
+pid=$!
+sleep 2
+kill -INT $pid
+status=0
+wait $pid || status=$?
+[ $status = 130 ] || { cat "$work/long/log"; fail "Ctrl-C exit status $status"; }
+grep -q "interrupted" "$work/long/log" || fail "Ctrl-C not reported"
+[ "$(stat -c %s "$work/long/MORVA.BMP")" = 308278 ] || fail "Ctrl-C did not write MORVA.BMP"
+
+# Usage errors.
+if "$morva" --frobnicate 2>/dev/null; then fail "unknown option accepted"; fi
+"$morva" --help | grep -q -- "--batch" || fail "--help does not explain --batch"
+echo "batch end-to-end checks passed"

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/files.h"
+
+namespace morva::test {
+
+// Files in memory; writes can be made to fail, as a full disk or a locked
+// file would make them.
+class FakeFileSystem final : public FileSystem {
+public:
+    std::map<std::string, std::string> files;
+    std::vector<std::string> writes;
+    bool failWrites = false;
+
+    std::optional<std::string> ReadFile(const std::string& path, std::string* error) override {
+        auto found = files.find(path);
+        if (found == files.end()) {
+            if (error) *error = "No such file or directory";
+            return std::nullopt;
+        }
+        return found->second;
+    }
+    void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes) override {
+        writes.push_back(path);
+        if (failWrites) throw MorvaError("Cannot write \"" + path + "\": No space left on device");
+        files[path] = std::string(bytes.begin(), bytes.end());
+    }
+};
+
+}  // namespace morva::test
