@@ -98,6 +98,7 @@ FrmMorva::Outcome FrmMorva::Form_Load() {
     }
     renderer_->Flush(raster_, GroupRenderer::FlushScope::All);
     raster_.ToneMapFrame(scene_.settings.Exposure);
+    finished_ = true;
     window_.Repaint();
     return Outcome::Finished;
 }
@@ -163,7 +164,8 @@ void FrmMorva::ServeUntilClosed() {
 
 void FrmMorva::SaveFiles() {
     if (!sceneLoaded_) throw MorvaError("Nothing saved: no scene has been loaded yet.");
-    renderer_->Flush(raster_, GroupRenderer::FlushScope::All);
+    // After the render the tables are complete and the picture is final.
+    if (!finished_) renderer_->Flush(raster_, GroupRenderer::FlushScope::All);
     if (scene_.settings.HiRes) {
         SaveHiResBmp(files_, config_.folder, raster_, scene_.settings.Exposure);
         log_ << "morva: wrote " << JoinPath(config_.folder, kHiResBmpFileName) << "\n";

@@ -115,6 +115,7 @@ private:
     std::array<std::int16_t, 256> KeyStates_{};
     std::int64_t groupsTraced_ = 0;
     bool sceneLoaded_ = false;
+    bool finished_ = false;
     bool unloaded_ = false;
     const std::atomic<bool>* stopFlag_ = nullptr;
 };

@@ -43,7 +43,21 @@ def ink(rows):
 top, bottom = ink(range(0, 100)), ink(range(1800, 1860))
 assert top and top[0] > 1500, ("tip not at the top right: upside down?", top)
 assert bottom and bottom[0] >= 1270 and bottom[1] <= 1300, ("stem not at the bottom centre", bottom)
+# The window picture is the square-root curve of the clipped counts, shown
+# through the green colour table.
+green = [0,2,4,6,8,10,12,14,16,18,20,22,24,26,28,30,31,33,35,37,39,41,42,44,46,48,50,51,53,55,57,59]
 picture = Image.open(folder + "/picture.bmp").convert("RGB")
+counts = small.load()
+pixels = picture.load()
+for y in range(0, 480, 3):
+    for x in range(0, 640, 3):
+        c = counts[x, y]
+        v = 0
+        while (v + 1) * (v + 1) <= 255 * c:
+            v += 1
+        r, g, b = pixels[x, y]
+        assert r == b == v * v // 256, (x, y, c, v, pixels[x, y])
+        assert v >= 32 or g == green[v], (x, y, c, v, pixels[x, y])
 assert picture.getpixel((0, 0)) == (0, 0, 0)
 greens = sum(1 for x in range(0, 640, 2) for y in range(0, 480, 2) if picture.getpixel((x, y))[1] > 100)
 assert greens > 500, greens

@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# The real window under Xvfb, driven by synthetic key events: F11 during a
+# render writes the files and the render goes on, Escape held ends the
+# program, the close button ends it, and a finished render shows the fern.
+set -euo pipefail
+morva=$1
+source_dir=$2
+for tool in Xvfb xdotool import; do
+  command -v $tool >/dev/null || { echo "$tool not installed: window checks skipped"; exit 77; }
+done
+/usr/bin/python3 -c 'import Xlib, PIL' 2>/dev/null || { echo "python3-xlib or python3-pil missing: skipped"; exit 77; }
+
+work=$(mktemp -d)
+xvfb_pid=
+cleanup() {
+  [ -n "${morva_pid:-}" ] && kill "$morva_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; cat "$work/log" >&2 2>/dev/null; exit 1; }
+
+exec 5>"$work/display"
+Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=:$(cat "$work/display")
+
+start() {  # start morva on scene folder $1, wait for its window
+  "$morva" --dir "$1" >"$work/log" 2>&1 &
+  morva_pid=$!
+  wid=$(timeout 20 xdotool search --sync --name '^MORVA 1\.1$' | head -1) || fail "no window appeared"
+  xdotool windowfocus --sync "$wid" 2>/dev/null || true
+}
+wait_exit() {  # waits up to $1 seconds for morva to end; sets status
+  status=timeout
+  for _ in $(seq $(( $1 * 10 ))); do
+    if ! kill -0 "$morva_pid" 2>/dev/null; then
+      status=0
+      wait "$morva_pid" || status=$?
+      return
+    fi
+    sleep 0.1
+  done
+}
+
+# A render far longer than the test: it is ended by the keys.
+mkdir -p "$work/long"
+sed 's/^h 45 45 320 15 1 10 100 4/h 45 45 320 15 1 10 10000000 4/' "$source_dir/assets/MORVA.TXT" >"$work/long/MORVA.TXT"
+
+start "$work/long"
+sleep 1
+xdotool key --clearmodifiers F11
+for _ in $(seq 100); do [ -f "$work/long/MORVA.BMP" ] && break; sleep 0.1; done
+[ -f "$work/long/MORVAHD.BMP" ] || fail "F11 wrote no MORVAHD.BMP"
+[ "$(stat -c %s "$work/long/MORVA.BMP")" = 308278 ] || fail "F11 wrote no complete MORVA.BMP"
+kill -0 "$morva_pid" || fail "the render did not go on after F11"
+import -window root "$work/running.png"
+xdotool keydown Escape
+wait_exit 15
+xdotool keyup Escape
+[ "$status" = 0 ] || fail "Escape held: exit status $status"
+
+# The close button (the window manager's delete request) ends a render.
+start "$work/long"
+sleep 0.5
+/usr/bin/python3 - "$wid" <<'PY'
+import sys
+from Xlib import X, display, protocol
+d = display.Display()
+w = d.create_resource_object("window", int(sys.argv[1]))
+delete = d.intern_atom("WM_DELETE_WINDOW")
+event = protocol.event.ClientMessage(window=w, client_type=d.intern_atom("WM_PROTOCOLS"), data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+w.send_event(event, event_mask=X.NoEventMask)
+d.flush()
+PY
+wait_exit 15
+[ "$status" = 0 ] || fail "close button: exit status $status"
+
+# A finished render shows the fern above the dark red strip with its label.
+mkdir -p "$work/fern"
+cp "$source_dir/assets/MORVA.TXT" "$source_dir/assets/MORVA.pal" "$work/fern/"
+start "$work/fern"
+sleep 4  # the bundled fern takes well under a second
+import -window "$wid" "$work/finished.png"
+/usr/bin/python3 - "$work/finished.png" <<'PY' || fail "the finished window does not look right"
+import sys
+from PIL import Image
+im = Image.open(sys.argv[1]).convert("RGB")
+assert im.size == (640, 511), im.size
+assert im.getpixel((636, 509)) == (96, 0, 0), im.getpixel((636, 509))      # the strip
+red_text = sum(1 for x in range(640) for y in range(481, 511) if im.getpixel((x, y))[0] > 200 and im.getpixel((x, y))[1] < 80)
+assert red_text > 100, red_text                                              # the two-line label
+green = sum(1 for x in range(0, 640, 2) for y in range(0, 480, 2) if im.getpixel((x, y))[1] > 100)
+assert green > 500, green                                                    # the fern
+assert im.getpixel((320, 470 - 15 + 10)) != (96, 0, 0)
+PY
+xdotool key --clearmodifiers F11
+for _ in $(seq 50); do [ -f "$work/fern/MORVA.BMP" ] && break; sleep 0.1; done
+[ -f "$work/fern/MORVA.BMP" ] || fail "F11 after the render wrote nothing"
+xdotool keydown Escape; sleep 0.3; xdotool keyup Escape
+kill -0 "$morva_pid" || fail "Escape after the render must not end the program"
+cp "$work/finished.png" "${MORVA_SCREENSHOT:-/dev/null}" 2>/dev/null || true
+/usr/bin/python3 - "$wid" <<'PY'
+import sys
+from Xlib import X, display, protocol
+d = display.Display()
+w = d.create_resource_object("window", int(sys.argv[1]))
+event = protocol.event.ClientMessage(window=w, client_type=d.intern_atom("WM_PROTOCOLS"), data=(32, [d.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
+w.send_event(event, event_mask=X.NoEventMask)
+d.flush()
+PY
+wait_exit 30
+[ "$status" = 0 ] || fail "closing the finished window: exit status $status"
+echo "window end-to-end checks passed"
