@@ -1,5 +1,7 @@
 #include "engine/fast_renderer.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
@@ -103,7 +105,7 @@ inline void Plot(const FastScene& fs, const PointState& p, Tables& t, int step) 
     PlotScreen<Mode>(fs, X, Y, t);
 }
 
-inline void Apply(const FastScene::Record& r, PointState& p) {
+[[gnu::always_inline]] inline void Apply(const FastScene::Record& r, PointState& p) {
     const double* c = r.c;
     switch (r.kind) {
         case kAffine:
@@ -129,12 +131,112 @@ void RunSteps(const FastScene& fs, PointState& p, std::int32_t& seed, Tables& t,
               std::int64_t count) {
     int step = static_cast<int>(first % kGroupSteps);
     const FastScene::Record* records = fs.records.data();
+    // Local copies: the compiler need not fear that a table store changes them.
+    PointState point = p;
+    std::int32_t localSeed = seed;
+    Tables local = t;
     for (std::int64_t j = 0; j < count; ++j) {
-        const int k = SelectHighSpeed(fs, seed);
-        if (k >= 0) Apply(records[k], p);
-        Plot<HiRes, Mode>(fs, p, t, step);
+        const int k = SelectHighSpeed(fs, localSeed);
+        if (k >= 0) Apply(records[k], point);
+        Plot<HiRes, Mode>(fs, point, local, step);
         if (++step == kGroupSteps) step = 0;
     }
+    p = point;
+    seed = localSeed;
+    t = local;
+}
+
+// The affine maps with the point held as one [X, Y] vector: lane 0 computes
+// (B*y + A*x) + E and lane 1 (D*y + C*x) + F, the very operations of the
+// scalar map in the same order, so the results are the same bits.
+struct AffineLanes {
+    __m128d xCoef;  // [A, C]
+    __m128d yCoef;  // [B, D]
+    __m128d shift;  // [E, F]
+};
+
+const __m128d kAbsMask = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll));
+
+// floor(m) + offset in both lanes as 32-bit integers, when both products are
+// inside the range where truncation is exact; false otherwise (the caller
+// takes the exact scalar path then).
+[[gnu::always_inline]] inline bool VectorPixels(__m128d m, __m128d offset, std::int32_t& low, std::int32_t& high) {
+    const __m128d limit = _mm_set1_pd(kTwo31);
+    if (_mm_movemask_pd(_mm_cmplt_pd(_mm_and_pd(m, kAbsMask), limit)) != 3) return false;
+    const __m128d truncated = _mm_cvtepi32_pd(_mm_cvttpd_epi32(m));
+    const __m128d floored = _mm_sub_pd(truncated, _mm_and_pd(_mm_cmpgt_pd(truncated, m), _mm_set1_pd(1.0)));
+    // A sum outside the 32-bit range converts to INT32_MIN, which no table
+    // accepts; the scalar path then decides what it is.
+    const __m128i pixels = _mm_cvttpd_epi32(_mm_add_pd(floored, offset));
+    low = _mm_cvtsi128_si32(pixels);
+    high = _mm_cvtsi128_si32(_mm_shuffle_epi32(pixels, 1));
+    return true;
+}
+
+template <bool HiRes, Accumulate Mode>
+void RunAffine(const FastScene& fs, const std::vector<AffineLanes>& lanes, PointState& p, std::int32_t& seed, Tables& t,
+               std::int64_t first, std::int64_t count) {
+    const SceneSettings& s = fs.scene.settings;
+    const std::int16_t* table = fs.drawTable.data();
+    const AffineLanes* maps = lanes.data();
+    const __m128d scale = _mm_set_pd(fs.scaleY, fs.scaleX);
+    const __m128d offset = _mm_set_pd(static_cast<double>(fs.offsetY), static_cast<double>(fs.offsetX));
+    const __m128d scale4 = _mm_set_pd(fs.scale4Y, fs.scale4X);
+    const __m128d offset4 = _mm_set_pd(static_cast<double>(fs.offset4Y), static_cast<double>(fs.offset4X));
+    const __m128d windowMin = _mm_set_pd(s.HiResYMin, s.HiResXMin);
+    const __m128d windowMax = _mm_set_pd(s.HiResYMax, s.HiResXMax);
+    const std::uint8_t value = fs.hitValue;
+    __m128d xy = _mm_set_pd(p.Y, p.X);
+    __m128d old = _mm_set_pd(p.YOld, p.XOld);
+    std::int32_t localSeed = seed;
+    Tables local = t;
+    int step = static_cast<int>(first % kGroupSteps);
+
+    auto screen = [&](__m128d point) {
+        std::int32_t px, py;
+        if (VectorPixels(_mm_mul_pd(scale, point), offset, px, py) && static_cast<std::uint32_t>(px) < kHitWidth &&
+            static_cast<std::uint32_t>(py) < kHitHeight) {
+            AddTo<Mode>(local.hits[py * kHitWidth + px], value);
+        } else {
+            PlotScreen<Mode>(fs, _mm_cvtsd_f64(point), _mm_cvtsd_f64(_mm_unpackhi_pd(point, point)), local);
+        }
+    };
+
+    for (std::int64_t j = 0; j < count; ++j) {
+        const int k = table[fs.Draw(RandomLong(localSeed))];
+        if (k >= 0) {
+            const AffineLanes& m = maps[k];
+            old = xy;
+            const __m128d xx = _mm_unpacklo_pd(xy, xy);
+            const __m128d yy = _mm_unpackhi_pd(xy, xy);
+            xy = _mm_add_pd(_mm_add_pd(_mm_mul_pd(m.yCoef, yy), _mm_mul_pd(m.xCoef, xx)), m.shift);
+        }
+        if constexpr (HiRes) {
+            const int inside = _mm_movemask_pd(_mm_and_pd(_mm_cmplt_pd(windowMin, xy), _mm_cmplt_pd(xy, windowMax)));
+            if (inside == 3) {
+                std::int32_t x4, y4;
+                if (VectorPixels(_mm_mul_pd(scale4, xy), offset4, x4, y4) &&
+                    static_cast<std::uint32_t>(x4) < kHiResWidth && static_cast<std::uint32_t>(y4) < kHiResHeight) {
+                    AddTo<Mode>(local.hiRes[y4 * kHiResWidth + x4], value);
+                    if (step % kEchoStride == 0) screen(xy);
+                } else {
+                    PointState point;
+                    point.X = _mm_cvtsd_f64(xy);
+                    point.Y = _mm_cvtsd_f64(_mm_unpackhi_pd(xy, xy));
+                    Plot<true, Mode>(fs, point, local, step);
+                }
+            }
+        } else {
+            screen(xy);
+        }
+        if (++step == kGroupSteps) step = 0;
+    }
+    p.X = _mm_cvtsd_f64(xy);
+    p.Y = _mm_cvtsd_f64(_mm_unpackhi_pd(xy, xy));
+    p.XOld = _mm_cvtsd_f64(old);
+    p.YOld = _mm_cvtsd_f64(_mm_unpackhi_pd(old, old));
+    seed = localSeed;
+    t = local;
 }
 
 void RunWarmUp(const FastScene& fs, PointState& p, std::int32_t seed, std::int64_t count) {
@@ -239,6 +341,11 @@ class FastRenderer final : public GroupRenderer {
 public:
     FastRenderer(const Scene& scene, UniformRandom& uniform, int threads)
         : fs_(scene), uniform_(uniform), threads_(fs_.highSpeed ? std::max(1, threads) : 1) {
+        if (fs_.highSpeed && fs_.allAffine && !fs_.drawTable.empty()) {
+            for (const auto& r : fs_.records) {
+                lanes_.push_back({_mm_set_pd(r.c[2], r.c[0]), _mm_set_pd(r.c[3], r.c[1]), _mm_set_pd(r.c[5], r.c[4])});
+            }
+        }
         if (threads_ > 1) {
             pool_ = std::make_unique<WorkerPool>(threads_ - 1);
             for (int t = 1; t < threads_; ++t) {
@@ -258,9 +365,9 @@ public:
         if (!parallel) {
             Tables main = MainTables(raster);
             if (fs_.hiRes) {
-                RunSteps<true, Accumulate::Saturating>(fs_, state.point, state.RandSeed, main, 0, steps);
+                Run<true, Accumulate::Saturating>(state.point, state.RandSeed, main, 0, steps);
             } else {
-                RunSteps<false, Accumulate::Saturating>(fs_, state.point, state.RandSeed, main, 0, steps);
+                Run<false, Accumulate::Saturating>(state.point, state.RandSeed, main, 0, steps);
             }
             state.offPicture += main.offPicture;
             return;
@@ -290,7 +397,15 @@ public:
         for (int y = 0; y < kHitHeight; ++y) {
             std::uint8_t* row = &surface(0, y);
             const std::int32_t* cells = hits + static_cast<std::size_t>(y) * kHitWidth;
-            for (int x = 0; x < kHitWidth; ++x) row[x] = static_cast<std::uint8_t>(std::min(cells[x], 255));
+            static_assert(kHitWidth % 16 == 0);
+            for (int x = 0; x < kHitWidth; x += 16) {
+                // Counts are never negative: the two saturating packs give
+                // min(count, 255).
+                auto load = [&](int at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(cells + x + at)); };
+                const __m128i low = _mm_packs_epi32(load(0), load(4));
+                const __m128i high = _mm_packs_epi32(load(8), load(12));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), _mm_packus_epi16(low, high));
+            }
         }
     }
 
@@ -309,6 +424,15 @@ private:
         std::int32_t seedAtStart = 0;
         Tables tables;
     };
+
+    template <bool HiRes, Accumulate Mode>
+    void Run(PointState& p, std::int32_t& seed, Tables& t, std::int64_t first, std::int64_t count) const {
+        if (!lanes_.empty()) {
+            RunAffine<HiRes, Mode>(fs_, lanes_, p, seed, t, first, count);
+        } else {
+            RunSteps<HiRes, Mode>(fs_, p, seed, t, first, count);
+        }
+    }
 
     Tables MainTables(Raster& raster) {
         Tables t;
@@ -373,14 +497,14 @@ private:
             local.seedAtStart = RandomJump(seed0, static_cast<std::uint64_t>(first));
             std::int32_t seed = local.seedAtStart;
             local.tables = Tables{local.hits.data(), local.hiRes.data(), 0};
-            RunSteps<HiRes, Accumulate::Plain>(fs_, p, seed, local.tables, first, count);
+            Run<HiRes, Accumulate::Plain>(p, seed, local.tables, first, count);
             local.end = p;
             local.plottedSinceFold += count * fs_.hitValue;
         });
         Tables main = MainTables(raster);
         PointState p = start;
         std::int32_t seed = seed0;
-        RunSteps<HiRes, Accumulate::Saturating>(fs_, p, seed, main, 0, bound(1));
+        Run<HiRes, Accumulate::Saturating>(p, seed, main, 0, bound(1));
         state.offPicture += main.offPicture;
         pool_->Wait();
 
@@ -426,6 +550,7 @@ private:
     static constexpr std::int64_t kMaxWarmUp = 16384;
 
     FastScene fs_;
+    std::vector<AffineLanes> lanes_;
     UniformRandom& uniform_;
     int threads_;
     std::unique_ptr<WorkerPool> pool_;

@@ -23,6 +23,7 @@ FastScene::FastScene(const Scene& s)
         std::copy(s.transforms[k].Coef.begin(), s.transforms[k].Coef.end(), record.c);
         records.push_back(record);
     }
+    allAffine = std::all_of(records.begin(), records.end(), [](const Record& r) { return r.kind == kAffine; });
     if (highSpeed && s.settings.WeightTotal727 >= 1) {
         weightTotal = static_cast<std::uint32_t>(s.settings.WeightTotal727);
         fastModMultiplier = ~std::uint64_t{0} / weightTotal + 1;
@@ -42,8 +43,7 @@ FastScene::FastScene(const Scene& s)
     }
 }
 
-int FastScene::Select(std::uint32_t draw) const {
-    if (!drawTable.empty()) return drawTable[draw];
+int FastScene::SelectByBands(std::uint32_t draw) const {
     auto at = std::upper_bound(bandPrefixMax.begin(), bandPrefixMax.end(), static_cast<std::int64_t>(draw));
     return at == bandPrefixMax.end() ? -1 : static_cast<int>(at - bandPrefixMax.begin());
 }

@@ -28,7 +28,10 @@ struct FastScene {
         return static_cast<std::uint32_t>((static_cast<UInt128>(low) * weightTotal) >> 64);
     }
     // The record a draw selects, or -1 for none.
-    int Select(std::uint32_t draw) const;
+    int Select(std::uint32_t draw) const {
+        return drawTable.empty() ? SelectByBands(draw) : drawTable[draw];
+    }
+    int SelectByBands(std::uint32_t draw) const;
 
     const Scene& scene;
     bool highSpeed;
@@ -42,6 +45,9 @@ struct FastScene {
     // running maximum exceeds the draw is the one the band walk stops at.
     std::vector<std::int64_t> bandPrefixMax;
     std::vector<Record> records;
+    // Every record in use is affine: the loop can hold the point as one
+    // [X, Y] vector (each lane computes exactly its own coordinate's sum).
+    bool allAffine = false;
 
     double scaleX, scaleY;
     std::int64_t offsetX, offsetY;
