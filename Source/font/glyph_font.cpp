@@ -5,27 +5,11 @@
 #include <limits>
 
 #include "platform/error.h"
+#include "scene/fields.h"
 
 namespace morva {
 
 namespace {
-
-// Field n of text, counted from 1, where fields are split at the first
-// character of delimiter (an empty delimiter makes the whole text field 1).
-// Adjacent delimiters enclose an empty field; n outside the fields gives
-// the empty string. These are the rules of the scene reader's GetField.
-// FIXME: Use the shared GetField of scene/ once that has landed.
-std::string_view GetField(std::string_view text, std::int32_t n, std::string_view delimiter) {
-    if (n < 1 || text.empty()) return {};
-    if (delimiter.empty()) return n == 1 ? text : std::string_view{};
-    std::size_t start = 0;
-    for (std::int32_t field = 1;; ++field) {
-        const std::size_t end = text.find(delimiter.front(), start);
-        if (field == n) return text.substr(start, end == std::string_view::npos ? end : end - start);
-        if (end == std::string_view::npos) return {};
-        start = end + 1;
-    }
-}
 
 int HexDigitValue(char c) { return c <= '9' ? c - '0' : c - 'A' + 10; }
 
@@ -41,7 +25,7 @@ void GlyphFont::LoadGlyphFont() {
         }
     }
     for (int c = kFirstGlyphCode; c <= kLastGlyphCode; ++c) {
-        const std::string_view field = GetField(kGlyphWidthText, c - (kFirstGlyphCode - 1), " ");
+        const std::string field = GetField(kGlyphWidthText, c - (kFirstGlyphCode - 1), " ");
         unsigned width = 0;
         const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), width);
         if (error != std::errc{} || end != field.data() + field.size() || width > kGlyphCellWidth)
