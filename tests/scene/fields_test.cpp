@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "memory_file_system.h"
+#include "support/fake_file_system.h"
 #include "scene/text_file.h"
 #include "support/test_support.h"
 
@@ -93,7 +93,7 @@ TEST(TextFileService, RecordReplacesTheWholeFileWithExactBytes) {
 }
 
 TEST(TextFileService, FailedRecordIsReportedAndKeepsTheOldFile) {
-    test::MemoryFileSystem files;
+    test::FakeFileSystem files;
     files.files["out.txt"] = "old";
     files.failWrites = true;
     std::string error;

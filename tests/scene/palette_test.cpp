@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "memory_file_system.h"
+#include "support/fake_file_system.h"
 #include "platform/error.h"
 
 namespace morva {
@@ -64,7 +64,7 @@ TEST(ParsePalette, ShortMissingOrEmptyFilesLeaveZeros) {
     ExpectEntry(two, 1, 4, 5, 6);
     ExpectEntry(two, 2, 0, 0, 0);
 
-    test::MemoryFileSystem files;
+    test::FakeFileSystem files;
     EXPECT_EQ(LoadPalette(files, "/nowhere", kC).PaletteB, (std::array<std::uint8_t, 256>{}));
     files.files["/art/MORVA.pal"] = FullPalette("\r\n");
     EXPECT_EQ(LoadPalette(files, "/art", kC).PaletteG[0], 255);

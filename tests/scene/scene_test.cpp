@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <initializer_list>
 
-#include "memory_file_system.h"
+#include "support/fake_file_system.h"
 #include "platform/error.h"
 
 namespace morva {
@@ -217,7 +217,7 @@ TEST(ParseScene, RefusesUnusableFiles) {
     ExpectRefused("\n\r\nD\n", {"no header line"});
     ExpectRefused(kFernMaps, {"no header line"});
 
-    test::MemoryFileSystem files;
+    test::FakeFileSystem files;
     try {
         LoadScene(files, "/scenes/fern", kStartSeed, kC);
         ADD_FAILURE();
