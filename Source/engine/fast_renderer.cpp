@@ -380,32 +380,22 @@ public:
     }
 
     void Flush(Raster& raster, FlushScope scope) override {
-        std::int32_t* hits = raster.HitBuffer().Data();
-        for (auto& local : locals_) {
-            FoldInto(hits, local->hits.data(), local->hits.size());
-            if (!fs_.hiRes) {
-                local->plottedSinceFold = 0;
-            } else if (scope == FlushScope::All) {
-                FoldInto(raster.HiResBuffer().Data(), local->hiRes.data(), local->hiRes.size());
-                local->plottedSinceFold = 0;
-            }
+        const bool hiResToo = fs_.hiRes && scope == FlushScope::All;
+        // Each thread folds and converts its own band of rows.
+        auto band = [&](int part) {
+            const int parts = threads_;
+            FlushRows(raster, hiResToo, kHitHeight * part / parts, kHitHeight * (part + 1) / parts,
+                      kHiResHeight * part / parts, kHiResHeight * (part + 1) / parts);
+        };
+        if (pool_) {
+            pool_->Start([&](int worker) { band(worker + 1); });
+            band(0);
+            pool_->Wait();
+        } else {
+            band(0);
         }
-        // Nothing but the plots writes the picture during a render, so each
-        // byte is its saturated count.
-        FrameSurface& surface = raster.Surface();
-        if (!surface.Mapped()) return;
-        for (int y = 0; y < kHitHeight; ++y) {
-            std::uint8_t* row = &surface(0, y);
-            const std::int32_t* cells = hits + static_cast<std::size_t>(y) * kHitWidth;
-            static_assert(kHitWidth % 16 == 0);
-            for (int x = 0; x < kHitWidth; x += 16) {
-                // Counts are never negative: the two saturating packs give
-                // min(count, 255).
-                auto load = [&](int at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(cells + x + at)); };
-                const __m128i low = _mm_packs_epi32(load(0), load(4));
-                const __m128i high = _mm_packs_epi32(load(8), load(12));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), _mm_packus_epi16(low, high));
-            }
+        for (auto& local : locals_) {
+            if (!fs_.hiRes || hiResToo) local->plottedSinceFold = 0;
         }
     }
 
@@ -441,11 +431,42 @@ private:
         return t;
     }
 
+    // Adds a thread's plain counts into the session's saturating ones. Both
+    // are never negative, so a sum past the 32-bit range shows as negative.
     static void FoldInto(std::int32_t* target, std::int32_t* local, std::size_t n) {
         for (std::size_t c = 0; c < n; ++c) {
-            const std::int64_t sum = std::int64_t{target[c]} + local[c];
-            target[c] = static_cast<std::int32_t>(std::min<std::int64_t>(sum, kHitCellMax));
+            const auto sum = static_cast<std::int32_t>(static_cast<std::uint32_t>(target[c]) +
+                                                       static_cast<std::uint32_t>(local[c]));
+            target[c] = sum < 0 ? kHitCellMax : sum;
             local[c] = 0;
+        }
+    }
+
+    void FlushRows(Raster& raster, bool hiResToo, int firstRow, int endRow, int firstHiResRow, int endHiResRow) {
+        std::int32_t* hits = raster.HitBuffer().Data();
+        const std::size_t from = static_cast<std::size_t>(firstRow) * kHitWidth;
+        const std::size_t cells = static_cast<std::size_t>(endRow - firstRow) * kHitWidth;
+        const std::size_t hiResFrom = static_cast<std::size_t>(firstHiResRow) * kHiResWidth;
+        const std::size_t hiResCells = static_cast<std::size_t>(endHiResRow - firstHiResRow) * kHiResWidth;
+        for (auto& local : locals_) {
+            FoldInto(hits + from, local->hits.data() + from, cells);
+            if (hiResToo) FoldInto(raster.HiResBuffer().Data() + hiResFrom, local->hiRes.data() + hiResFrom, hiResCells);
+        }
+        // Nothing but the plots writes the picture during a render, so each
+        // byte is its saturated count.
+        FrameSurface& surface = raster.Surface();
+        if (!surface.Mapped()) return;
+        for (int y = firstRow; y < endRow; ++y) {
+            std::uint8_t* row = &surface(0, y);
+            const std::int32_t* counts = hits + static_cast<std::size_t>(y) * kHitWidth;
+            static_assert(kHitWidth % 16 == 0);
+            for (int x = 0; x < kHitWidth; x += 16) {
+                // The two saturating packs give min(count, 255).
+                auto load = [&](int at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(counts + x + at)); };
+                const __m128i low = _mm_packs_epi32(load(0), load(4));
+                const __m128i high = _mm_packs_epi32(load(8), load(12));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), _mm_packus_epi16(low, high));
+            }
         }
     }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -138,6 +139,34 @@ const std::vector<int> kCadence = {1, 127, 1, 127, 1, 60};
 TEST(FastRenderer, FernMatchesTheReferenceExactly) {
     CompareWithReference(Fern(false), kCadence, 12345, "fern");
     CompareWithReference(Fern(true), kCadence, 12345, "high-resolution fern");
+}
+
+TEST(FastRenderer, CountsSaturateAlikeOnEveryPath) {
+    // Cells a few hits short of the 32-bit limit: every path must stop there.
+    Scene scene = Fern(true);
+    scene.settings.HitValue = 255;
+    auto prefill = [](Render& render) {
+        for (auto* grid : {&render.raster.HitBuffer(), &render.raster.HiResBuffer()}) {
+            std::fill(grid->Data(), grid->Data() + grid->Size(), kHitCellMax - 1000);
+        }
+    };
+    UniformRandom uniform;
+    Render reference;
+    prefill(reference);
+    auto plain = MakeReferenceRenderer(scene, uniform);
+    RunBatches(*plain, reference, {1, 127}, 3);
+    for (int threads : {1, 2}) {
+        Render fast;
+        prefill(fast);
+        auto renderer = MakeFastRenderer(scene, uniform, threads);
+        RunBatches(*renderer, fast, {1, 127}, 3);
+        EXPECT_EQ(std::memcmp(reference.raster.HitBuffer().Data(), fast.raster.HitBuffer().Data(), 640 * 480 * 4), 0);
+        EXPECT_EQ(std::memcmp(reference.raster.HiResBuffer().Data(), fast.raster.HiResBuffer().Data(),
+                              std::size_t{2560} * 1920 * 4),
+                  0);
+    }
+    const auto& hiRes = reference.raster.HiResBuffer();
+    EXPECT_EQ(*std::max_element(hiRes.Data(), hiRes.Data() + hiRes.Size()), kHitCellMax) << "nothing saturated";
 }
 
 TEST(FastRenderer, ChaoticSceneMatchesAndFallsBackToOneThread) {
