@@ -51,7 +51,10 @@ void FrmMorva::StartUp() {
 
 FrmMorva::Outcome FrmMorva::Form_Load() {
     if (!raster_.MapFrameSurface(window_.Picture())) {
+        // The window still opens, with its picture and an empty label, and
+        // waits to be closed; nothing is read.
         ReportError(kEightBitOnlyMessage);
+        window_.Show();
         return Outcome::Refused;
     }
     StartUp();

@@ -167,8 +167,9 @@ TEST(StartUp, PictureThatIsNotEightBitIsRefusedBeforeAnyFileIsRead) {
     EXPECT_EQ(s.session->Form_Load(), FrmMorva::Outcome::Refused);
     ASSERT_EQ(s.window.Errors().size(), 1u);
     EXPECT_EQ(s.window.Errors()[0], " 8-bit bitmaps only");
-    EXPECT_EQ(s.window.ShowCount(), 0);
+    EXPECT_EQ(s.window.ShowCount(), 1) << "the window opens after the message and waits to be closed";
     EXPECT_EQ(s.window.Label(), "");
+    EXPECT_EQ(s.session->GroupsTraced(), 0);
 }
 
 TEST(StartUp, F11BeforeTheSceneIsReadSavesNothingAndSaysWhy) {
