@@ -42,8 +42,9 @@ const Scene& LoadSample(const std::string& name, bool hiRes) {
     return *slot;
 }
 
-// threads 0: the reference loop.
-void RenderGroups(benchmark::State& bench, const std::string& name, bool hiRes, int threads) {
+// threads 0: the reference loop. window: bring the picture up to date at
+// every cadence, as a render in a window does; a batch run does not.
+void RenderGroups(benchmark::State& bench, const std::string& name, bool hiRes, int threads, bool window) {
     const Scene& scene = LoadSample(name, hiRes);
     std::vector<std::uint8_t> picture(640 * 480);
     Raster raster;
@@ -56,7 +57,7 @@ void RenderGroups(benchmark::State& bench, const std::string& name, bool hiRes, 
     for (auto _ : bench) {
         renderer->DrawGroups(state, raster, 1);
         renderer->DrawGroups(state, raster, 127);
-        renderer->Flush(raster, GroupRenderer::FlushScope::Picture);
+        if (window) renderer->Flush(raster, GroupRenderer::FlushScope::Picture);
     }
     renderer->Flush(raster, GroupRenderer::FlushScope::All);
     bench.SetItemsProcessed(bench.iterations() * 128 * 2048);
@@ -66,14 +67,18 @@ void Register() {
     struct Case {
         const char* scene;
         bool hiRes;
+        bool window;
     };
-    const Case cases[] = {{"fern", false}, {"fern", true}, {"projective", false}, {"quadratic", false}, {"henon", false}};
+    const Case cases[] = {{"fern", false, false},      {"fern", true, false},      {"projective", false, false},
+                          {"quadratic", false, false}, {"henon", false, false},    {"fern", false, true},
+                          {"fern", true, true}};
     for (const Case& c : cases) {
         for (int threads : {0, 1, 2}) {
-            const std::string name = std::string(c.scene) + (c.hiRes ? "/hires" : "/normal") + "/" +
+            const std::string name = std::string(c.scene) + (c.hiRes ? "/hires" : "/normal") +
+                                     (c.window ? "-window" : "") + "/" +
                                      (threads == 0 ? "reference" : threads == 1 ? "fast" : "fast-2-threads");
             benchmark::RegisterBenchmark(name.c_str(), [c, threads](benchmark::State& bench) {
-                RenderGroups(bench, c.scene, c.hiRes, threads);
+                RenderGroups(bench, c.scene, c.hiRes, threads, c.window);
             })->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
         }
     }

@@ -3,6 +3,8 @@
 #include <emmintrin.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <functional>
@@ -279,61 +281,77 @@ std::int64_t Correct(const FastScene& fs, PointState truePoint, PointState wrong
 }
 
 // A few threads that each run one job per round while the caller runs its
-// own share.
+// own share. Rounds follow each other within microseconds during a render,
+// so both sides spin a little before they sleep.
 class WorkerPool {
 public:
-    explicit WorkerPool(int workers) {
+    explicit WorkerPool(int workers) : workers_(workers) {
         for (int i = 0; i < workers; ++i) threads_.emplace_back([this, i] { Loop(i); });
     }
     ~WorkerPool() {
         {
             std::lock_guard lock(mutex_);
             quit_ = true;
+            round_.fetch_add(1, std::memory_order_release);
         }
         wake_.notify_all();
         for (auto& thread : threads_) thread.join();
     }
-    // Starts job(i) on every worker i.
+    // Starts job(i) on every worker i; the previous round must be over.
     void Start(std::function<void(int)> job) {
+        job_ = std::move(job);
+        pending_.store(workers_, std::memory_order_relaxed);
         {
             std::lock_guard lock(mutex_);
-            job_ = std::move(job);
-            pending_ = static_cast<int>(threads_.size());
-            ++round_;
+            round_.fetch_add(1, std::memory_order_release);
         }
         wake_.notify_all();
     }
     void Wait() {
+        for (int spin = 0; spin < kSpins; ++spin) {
+            if (pending_.load(std::memory_order_acquire) == 0) return;
+            _mm_pause();
+        }
         std::unique_lock lock(mutex_);
-        done_.wait(lock, [this] { return pending_ == 0; });
+        done_.wait(lock, [this] { return pending_.load(std::memory_order_acquire) == 0; });
     }
 
 private:
+    static constexpr int kSpins = 20000;  // well under a millisecond
+
     void Loop(int index) {
         std::uint64_t seen = 0;
         for (;;) {
-            std::function<void(int)> job;
-            {
-                std::unique_lock lock(mutex_);
-                wake_.wait(lock, [&] { return quit_ || round_ != seen; });
-                if (quit_) return;
-                seen = round_;
-                job = job_;
+            std::uint64_t round = round_.load(std::memory_order_acquire);
+            for (int spin = 0; round == seen && spin < kSpins; ++spin) {
+                _mm_pause();
+                round = round_.load(std::memory_order_acquire);
             }
-            job(index);
+            if (round == seen) {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [&] { return round_.load(std::memory_order_acquire) != seen; });
+                round = round_.load(std::memory_order_acquire);
+            }
+            seen = round;
             {
                 std::lock_guard lock(mutex_);
-                if (--pending_ == 0) done_.notify_all();
+                if (quit_) return;
+            }
+            job_(index);
+            if (pending_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+                std::lock_guard lock(mutex_);
+                done_.notify_all();
             }
         }
     }
 
+    const int workers_;
     std::vector<std::thread> threads_;
     std::mutex mutex_;
     std::condition_variable wake_, done_;
     std::function<void(int)> job_;
-    std::uint64_t round_ = 0;
-    int pending_ = 0;
+    std::atomic<std::uint64_t> round_{0};
+    std::atomic<int> pending_{0};
     bool quit_ = false;
 };
 
@@ -360,8 +378,31 @@ public:
             RunStandard(state, raster, count);
             return;
         }
-        const bool parallel = threads_ > 1 && cooldown_ == 0 && steps / threads_ >= 8 * warmUp_;
-        if (cooldown_ > 0) --cooldown_;
+        // Batches long enough to share run on every thread unless the scene
+        // does not coalesce (cooldown) or the threads do not pay here (a busy
+        // machine): the time per step of both ways is measured now and then.
+        const bool eligible = threads_ > 1 && steps / threads_ >= 8 * warmUp_;
+        bool parallel = false;
+        if (eligible && cooldown_ > 0) {
+            --cooldown_;
+        } else if (eligible) {
+            const bool probe = ++eligibleBatches_ % kProbeEvery == 0;
+            parallel = preferSerial_ == probe;
+            // Before the first shared batch, and after every rest, a cheap
+            // test: two trajectories from different points, fed the same
+            // draws, must meet within the longest warm-up.
+            if (parallel && !coalescenceKnown_) {
+                const std::int64_t met = StepsToCoincide(state);
+                coalescenceKnown_ = met >= 0;
+                if (met < 0) {
+                    Adapt(true, 0);
+                    parallel = false;
+                } else {
+                    warmUp_ = std::clamp<std::int64_t>(2 * met, warmUp_, kMaxWarmUp);
+                }
+            }
+        }
+        const auto begin = std::chrono::steady_clock::now();
         if (!parallel) {
             Tables main = MainTables(raster);
             if (fs_.hiRes) {
@@ -370,36 +411,45 @@ public:
                 Run<false, Accumulate::Saturating>(state.point, state.RandSeed, main, 0, steps);
             }
             state.offPicture += main.offPicture;
-            return;
-        }
-        if (fs_.hiRes) {
+        } else if (fs_.hiRes) {
             RunParallel<true>(state, raster, steps);
         } else {
             RunParallel<false>(state, raster, steps);
         }
+        if (eligible) {
+            // The first batches of either way pay for cold caches and fresh
+            // pages; they are not counted.
+            const double cost = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count() / steps;
+            Cost& measured = parallel ? parallelCost_ : serialCost_;
+            if (++measured.samples > 2) measured.average = measured.average == 0 ? cost : 0.5 * (measured.average + cost);
+            if (parallelCost_.average > 0 && serialCost_.average > 0) {
+                preferSerial_ = parallelCost_.average > serialCost_.average;
+            }
+        }
     }
 
     void Flush(Raster& raster, FlushScope scope) override {
-        const bool hiResToo = fs_.hiRes && scope == FlushScope::All;
-        // Each thread folds and converts its own band of rows.
+        const bool fold = scope == FlushScope::All;
+        // Each thread takes its own band of rows (one band while the render
+        // rests on one thread).
+        const int parts = pool_ && ActiveThreads() > 1 ? threads_ : 1;
         auto band = [&](int part) {
-            const int parts = threads_;
-            FlushRows(raster, hiResToo, kHitHeight * part / parts, kHitHeight * (part + 1) / parts,
+            FlushRows(raster, fold, kHitHeight * part / parts, kHitHeight * (part + 1) / parts,
                       kHiResHeight * part / parts, kHiResHeight * (part + 1) / parts);
         };
-        if (pool_) {
+        if (parts > 1) {
             pool_->Start([&](int worker) { band(worker + 1); });
             band(0);
             pool_->Wait();
         } else {
             band(0);
         }
-        for (auto& local : locals_) {
-            if (!fs_.hiRes || hiResToo) local->plottedSinceFold = 0;
+        if (fold) {
+            for (auto& local : locals_) local->plottedSinceFold = 0;
         }
     }
 
-    int ActiveThreads() const override { return cooldown_ > 0 ? 1 : threads_; }
+    int ActiveThreads() const override { return cooldown_ > 0 || preferSerial_ ? 1 : threads_; }
 
 private:
     struct Local {
@@ -408,7 +458,7 @@ private:
               hiRes(withHiRes ? static_cast<std::size_t>(kHiResWidth) * kHiResHeight : 0, 0) {}
         std::vector<std::int32_t> hits;
         std::vector<std::int32_t> hiRes;
-        std::int64_t plottedSinceFold = 0;  // bound on any cell of hiRes
+        std::int64_t plottedSinceFold = 0;  // bound on any cell of this thread's tables
         // One segment's results.
         PointState guess, end;
         std::int32_t seedAtStart = 0;
@@ -442,29 +492,43 @@ private:
         }
     }
 
-    void FlushRows(Raster& raster, bool hiResToo, int firstRow, int endRow, int firstHiResRow, int endHiResRow) {
+    // Folds the threads' counts of a band of rows into the session's tables
+    // (when asked), and rebuilds the band's picture bytes: nothing but the
+    // plots writes the picture during a render, so each byte is the
+    // saturated count of its cell.
+    void FlushRows(Raster& raster, bool fold, int firstRow, int endRow, int firstHiResRow, int endHiResRow) {
         std::int32_t* hits = raster.HitBuffer().Data();
         const std::size_t from = static_cast<std::size_t>(firstRow) * kHitWidth;
         const std::size_t cells = static_cast<std::size_t>(endRow - firstRow) * kHitWidth;
-        const std::size_t hiResFrom = static_cast<std::size_t>(firstHiResRow) * kHiResWidth;
-        const std::size_t hiResCells = static_cast<std::size_t>(endHiResRow - firstHiResRow) * kHiResWidth;
-        for (auto& local : locals_) {
-            FoldInto(hits + from, local->hits.data() + from, cells);
-            if (hiResToo) FoldInto(raster.HiResBuffer().Data() + hiResFrom, local->hiRes.data() + hiResFrom, hiResCells);
+        if (fold) {
+            const std::size_t hiResFrom = static_cast<std::size_t>(firstHiResRow) * kHiResWidth;
+            const std::size_t hiResCells = static_cast<std::size_t>(endHiResRow - firstHiResRow) * kHiResWidth;
+            for (auto& local : locals_) {
+                FoldInto(hits + from, local->hits.data() + from, cells);
+                if (fs_.hiRes) {
+                    FoldInto(raster.HiResBuffer().Data() + hiResFrom, local->hiRes.data() + hiResFrom, hiResCells);
+                }
+            }
         }
-        // Nothing but the plots writes the picture during a render, so each
-        // byte is its saturated count.
         FrameSurface& surface = raster.Surface();
         if (!surface.Mapped()) return;
+        static_assert(kHitWidth % 16 == 0);
         for (int y = firstRow; y < endRow; ++y) {
+            const std::size_t at = static_cast<std::size_t>(y) * kHitWidth;
             std::uint8_t* row = &surface(0, y);
-            const std::int32_t* counts = hits + static_cast<std::size_t>(y) * kHitWidth;
-            static_assert(kHitWidth % 16 == 0);
             for (int x = 0; x < kHitWidth; x += 16) {
-                // The two saturating packs give min(count, 255).
-                auto load = [&](int at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(counts + x + at)); };
-                const __m128i low = _mm_packs_epi32(load(0), load(4));
-                const __m128i high = _mm_packs_epi32(load(8), load(12));
+                // Counts are never negative: the saturating packs and adds
+                // keep min(count, 255) exact.
+                auto saturated16 = [&](const std::int32_t* counts) {
+                    auto load = [&](int k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(counts + at + x + k)); };
+                    return std::pair{_mm_packs_epi32(load(0), load(4)), _mm_packs_epi32(load(8), load(12))};
+                };
+                auto [low, high] = saturated16(hits);
+                for (auto& local : locals_) {
+                    auto [localLow, localHigh] = saturated16(local->hits.data());
+                    low = _mm_adds_epi16(low, localLow);
+                    high = _mm_adds_epi16(high, localHigh);
+                }
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), _mm_packus_epi16(low, high));
             }
         }
@@ -558,10 +622,31 @@ private:
 
     // Longer warm-ups for scenes that coincide slowly; a rest on one thread
     // for scenes that never do, growing while they keep failing.
+    // Steps until a trajectory from the point and one from another point,
+    // fed the same draws, are the same bits; -1 when they do not meet within
+    // the longest warm-up. The render's own state is not touched.
+    std::int64_t StepsToCoincide(const EngineState& state) const {
+        PointState a = state.point, b = state.point;
+        b.X = a.X == 0.0 ? 0.5 : 0.0;
+        b.Y = a.Y == 0.0 ? 0.5 : 0.0;
+        std::int32_t seed = state.RandSeed;
+        const FastScene::Record* records = fs_.records.data();
+        for (std::int64_t j = 0; j < kMaxWarmUp; ++j) {
+            if (SameState(a, b)) return j;
+            const int k = SelectHighSpeed(fs_, seed);
+            if (k >= 0) {
+                Apply(records[k], a);
+                Apply(records[k], b);
+            }
+        }
+        return SameState(a, b) ? kMaxWarmUp : -1;
+    }
+
     void Adapt(bool failed, std::int64_t longestFix) {
         if (failed) {
             failedRounds_ = std::min(failedRounds_ + 1, 8);
-            cooldown_ = 4 << failedRounds_;
+            cooldown_ = 32 << failedRounds_;
+            coalescenceKnown_ = false;
             return;
         }
         failedRounds_ = std::max(failedRounds_ - 1, 0);
@@ -579,6 +664,15 @@ private:
     std::int64_t warmUp_ = 512;
     int cooldown_ = 0;
     int failedRounds_ = 0;
+    static constexpr int kProbeEvery = 64;
+    std::int64_t eligibleBatches_ = 0;
+    struct Cost {
+        double average = 0;  // seconds per step
+        int samples = 0;
+    };
+    Cost parallelCost_, serialCost_;
+    bool preferSerial_ = false;
+    bool coalescenceKnown_ = false;
 };
 
 }  // namespace

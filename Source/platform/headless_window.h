@@ -22,6 +22,8 @@ public:
     void ProcessMessages() override;
     bool WaitMessages() override;
     void Repaint() override { ++repaintCount_; }
+    bool ShowsPicture() const override { return showsPicture_; }
+    void SetShowsPicture(bool shows) { showsPicture_ = shows; }
     void SetLabel(const std::string& text) override;
     void ShowError(const std::string& message) override { errors_.push_back(message); }
     std::int16_t KeyState(int virtualKey) override;
@@ -62,6 +64,7 @@ private:
     int showCount_ = 0;
     int processCount_ = 0;
     int releaseAtCall_ = 0;
+    bool showsPicture_ = true;
 };
 
 }  // namespace morva

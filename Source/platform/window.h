@@ -52,6 +52,9 @@ public:
     // to report), so that the caller stops waiting.
     virtual bool WaitMessages() = 0;
     virtual void Repaint() = 0;
+    // Whether a repaint shows the picture to anyone; a batch run's window
+    // does not, so the render need not bring the picture up to date for it.
+    virtual bool ShowsPicture() const { return true; }
     virtual void SetLabel(const std::string& text) = 0;
     virtual void ShowError(const std::string& message) = 0;
     // High bit set (a negative value) while the key is held down.

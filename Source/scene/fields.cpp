@@ -51,11 +51,13 @@ std::optional<std::string_view> UsableLine(std::string_view rawLine) {
     return rawLine;
 }
 
-std::vector<std::string_view> SplitFields(std::string_view line) {
+std::vector<std::string_view> SplitFields(std::string_view line) { return SplitFields(line, line.size() + 1); }
+
+std::vector<std::string_view> SplitFields(std::string_view line, std::size_t maxFields) {
     std::vector<std::string_view> fields;
     if (line.empty()) return fields;
     std::size_t start = 0;
-    for (;;) {
+    while (fields.size() < maxFields) {
         const std::size_t space = line.find(' ', start);
         if (space == std::string_view::npos) {
             fields.push_back(line.substr(start));
@@ -64,6 +66,7 @@ std::vector<std::string_view> SplitFields(std::string_view line) {
         fields.push_back(line.substr(start, space - start));
         start = space + 1;
     }
+    return fields;
 }
 
 }  // namespace morva

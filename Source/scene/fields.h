@@ -34,5 +34,8 @@ std::optional<std::string_view> UsableLine(std::string_view rawLine);
 // same rules as GetField: adjacent spaces give an empty field, a trailing
 // space an empty last field, and a tab is an ordinary character.
 std::vector<std::string_view> SplitFields(std::string_view line);
+// The first maxFields fields of SplitFields(line), or all of them when the
+// line has fewer; the rest of the line is not looked at.
+std::vector<std::string_view> SplitFields(std::string_view line, std::size_t maxFields);
 
 }  // namespace morva

@@ -37,7 +37,15 @@ double ConvertNormalised(const std::string& text) {
     return strtod_l(text.c_str(), nullptr, CLocale());
 }
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+// The field as the message quotes it. A field of any length can reach a
+// message, and a message must stay readable in a message box: a long field
+// is shown by its first characters and its length.
+std::string Quoted(std::string_view text) {
+    constexpr std::size_t kLongestQuote = 64;
+    constexpr std::size_t kShownOfLong = 40;
+    if (text.size() <= kLongestQuote) return "\"" + std::string(text) + "\"";
+    return "\"" + std::string(text.substr(0, kShownOfLong)) + "...\" (" + std::to_string(text.size()) + " characters)";
+}
 
 }  // namespace
 

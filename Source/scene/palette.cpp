@@ -20,14 +20,20 @@ constexpr std::size_t kEntries = 256;
 
 PaletteRGB ParsePalette(std::string_view text, const NumberFormat& format, std::string_view fileName) {
     PaletteRGB palette;
-    const std::vector<std::string_view> lines = CutLines(text);
     std::array<std::uint8_t, kEntries>* const tables[] = {&palette.PaletteR, &palette.PaletteG, &palette.PaletteB};
     // The entries sit at fixed line numbers; a short file simply ends early.
-    for (std::size_t entry = 0; entry < kEntries && kFirstEntryLine + entry < lines.size(); ++entry) {
-        const std::size_t lineIndex = kFirstEntryLine + entry;
-        const std::optional<std::string_view> line = UsableLine(lines[lineIndex]);
+    // Lines are cut as CutLines cuts them, but only as far as the last entry
+    // and only into the three fields that are read.
+    std::size_t start = 0;
+    for (std::size_t lineIndex = 0; lineIndex < kFirstEntryLine + kEntries && start < text.size(); ++lineIndex) {
+        const std::size_t feed = text.find('\n', start);
+        const std::string_view raw = text.substr(start, feed == std::string_view::npos ? feed : feed - start);
+        start = feed == std::string_view::npos ? text.size() + 1 : feed + 1;
+        if (lineIndex < kFirstEntryLine) continue;
+        const std::size_t entry = lineIndex - kFirstEntryLine;
+        const std::optional<std::string_view> line = UsableLine(raw);
         if (!line) continue;
-        const std::vector<std::string_view> fields = SplitFields(*line);
+        const std::vector<std::string_view> fields = SplitFields(*line, 3);
         for (std::size_t c = 0; c < 3 && c < fields.size(); ++c) {
             const std::string where = std::string(fileName) + ", line " + std::to_string(lineIndex + 1) + ", field " +
                                       std::to_string(c + 1);

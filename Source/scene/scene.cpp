@@ -57,10 +57,17 @@ public:
 
     Scene Parse(std::string_view text) {
         if (text.empty()) Refuse(0, "the scene file is empty");
-        const std::vector<std::string_view> lines = CutLines(text);
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            const std::optional<std::string_view> line = UsableLine(lines[i]);
-            if (line) ReadLine(*line, i + 1);
+        // The lines as CutLines cuts them, taken one at a time: a table of
+        // every line would cost far more than the text itself.
+        std::size_t lineNumber = 0;
+        for (std::size_t start = 0;;) {
+            const std::size_t feed = text.find('\n', start);
+            const std::string_view raw = text.substr(start, feed == std::string_view::npos ? feed : feed - start);
+            const std::optional<std::string_view> line = UsableLine(raw);
+            ++lineNumber;
+            if (line) ReadLine(*line, lineNumber);
+            if (feed == std::string_view::npos) break;
+            start = feed + 1;
         }
         Derive();
         return scene_;
@@ -98,7 +105,9 @@ private:
     // what names the kind for the user.
     std::vector<std::string_view> FieldsOf(std::string_view line, std::size_t lineNumber, std::size_t needed,
                                            const std::string& what) const {
-        std::vector<std::string_view> fields = SplitFields(line);
+        // Only the fields a kind reads are cut out; the count in the refusal
+        // is complete, because a short line is cut whole.
+        std::vector<std::string_view> fields = SplitFields(line, needed + 1);
         if (fields.size() < needed + 1) {
             Refuse(lineNumber, what + " needs " + std::to_string(needed) + (needed == 1 ? " field" : " fields") +
                                    " after its keyword, this one has " + std::to_string(fields.size() - 1));
@@ -115,11 +124,12 @@ private:
     }
 
     void ReadDirective(std::string_view line, std::size_t lineNumber) {
-        std::string keyword(line.substr(0, line.find(' ')));
+        constexpr std::string_view kSetSeed = "_setseed";
+        std::string keyword(line.substr(0, std::min(line.find(' '), kSetSeed.size() + 1)));
         for (char& c : keyword) {
             if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
         }
-        if (keyword != "_setseed") return;
+        if (keyword != kSetSeed) return;
         const std::vector<std::string_view> fields = FieldsOf(line, lineNumber, kSeedFields, "the \"_setseed\" line");
         scene_.settings.RandSeed = Integer(fields, lineNumber, 1);
     }

@@ -77,6 +77,7 @@ int RunBatchWith(FrmMorva& session, const std::string& picturePath, std::ostream
 
 int RunBatch(const SessionConfig& config, const std::string& picturePath, std::ostream& err, bool terminal) {
     HeadlessWindow window;
+    window.SetShowsPicture(false);  // nobody sees the picture before it is final
     window.SetLabelListener([&err, terminal](const std::string& label) {
         if (terminal) {
             err << "\r" << StatusLine(label) << "\x1b[K" << std::flush;

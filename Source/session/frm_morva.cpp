@@ -94,7 +94,7 @@ FrmMorva::Outcome FrmMorva::Form_Load() {
         }
         if (reached) break;
         if ((GroupsDone_ & kCadenceMask) == 0) {
-            renderer_->Flush(raster_, GroupRenderer::FlushScope::Picture);
+            if (window_.ShowsPicture()) renderer_->Flush(raster_, GroupRenderer::FlushScope::Picture);
             window_.ProcessMessages();
             if (unloaded_) return Outcome::Unloaded;
         }
@@ -141,7 +141,7 @@ void FrmMorva::ProgressStep() {
     in.HiRes = s.HiRes;
     in.HighSpeed = s.HighSpeed;
     if (auto text = ProgressText(in)) window_.SetLabel(*text);
-    renderer_->Flush(raster_, GroupRenderer::FlushScope::Picture);
+    if (window_.ShowsPicture()) renderer_->Flush(raster_, GroupRenderer::FlushScope::Picture);
     window_.Repaint();
 }
 

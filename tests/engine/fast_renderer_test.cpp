@@ -90,6 +90,7 @@ Scene RandomScene(std::uint32_t seed) {
 
 struct Render {
     std::vector<std::uint8_t> picture = std::vector<std::uint8_t>(640 * 480, 0);
+    std::vector<std::vector<std::uint8_t>> shown;  // the picture at every repaint
     Raster raster;
     EngineState state;
     Render() { raster.MapFrameSurface({picture.data(), 8, 640, 480}); }
@@ -101,6 +102,7 @@ void RunBatches(GroupRenderer& renderer, Render& render, const std::vector<int>&
     for (int count : batches) {
         renderer.DrawGroups(render.state, render.raster, count);
         renderer.Flush(render.raster, GroupRenderer::FlushScope::Picture);
+        render.shown.push_back(render.picture);
     }
     renderer.Flush(render.raster, GroupRenderer::FlushScope::All);
 }
@@ -113,6 +115,7 @@ void ExpectIdentical(const Render& expected, const Render& actual, const std::st
     const auto& ab = actual.raster.HiResBuffer();
     ASSERT_EQ(std::memcmp(eb.Data(), ab.Data(), eb.Size() * 4), 0) << what << ": high-resolution table differs";
     ASSERT_EQ(expected.picture, actual.picture) << what << ": picture bytes differ";
+    ASSERT_TRUE(expected.shown == actual.shown) << what << ": a repainted picture differs";
     ASSERT_EQ(std::memcmp(&expected.state.point, &actual.state.point, sizeof(PointState)), 0)
         << what << ": final point differs";
     ASSERT_EQ(expected.state.RandSeed, actual.state.RandSeed) << what;

@@ -148,10 +148,11 @@ TEST(RenderLoop, ClosingTheWindowEndsAtTheNextMessageProcessingWithoutToneMappin
     s.window.HoldEventsUntilCall(2);
     EXPECT_EQ(s.session->Form_Load(), FrmMorva::Outcome::Unloaded);
     EXPECT_EQ(s.session->GroupsTraced(), 128);
-    // The preview is a saturated count, never the square-root curve: no byte
-    // of the picture can exceed the count of its cell.
+    // The picture is still the preview, each byte its saturated count, not
+    // the square-root curve of the final picture.
+    s.session->SaveFiles();
     const auto& hits = s.session->CurrentRaster().HitBuffer();
-    for (int k = 0; k < 640 * 480; ++k) ASSERT_LE(s.window.PictureBytes()[k], std::min(hits.Data()[k], 255));
+    for (int k = 0; k < 640 * 480; ++k) ASSERT_EQ(s.window.PictureBytes()[k], std::min(hits.Data()[k], 255)) << k;
 }
 
 TEST(RenderLoop, StopFlagEndsAtTheNextPass) {
