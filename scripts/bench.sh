@@ -11,8 +11,9 @@ build/bin/morva_bench --benchmark_format=json --benchmark_out="$json" --benchmar
 /usr/bin/python3 - "$json" <<'PY'
 import json, sys
 runs = json.load(open(sys.argv[1]))["benchmarks"]
-rate = {r["name"].rsplit("/real_time", 1)[0]: r["items_per_second"] for r in runs}
-cases = sorted({n.rsplit("/", 1)[0] for n in rate}, key=lambda n: list(rate).index(n + "/reference") if n + "/reference" in rate else 0)
+# Names are scene/mode/variant, then the benchmark's own suffixes.
+rate = {"/".join(r["name"].split("/")[:3]): r["items_per_second"] for r in runs}
+cases = list(dict.fromkeys(n.rsplit("/", 1)[0] for n in rate))
 print(f"{'scene':<22}{'reference':>12}{'fast':>12}{'2 threads':>12}{'fast/ref':>10}{'2t/fast':>10}")
 for case in cases:
     ref, fast, two = (rate.get(f"{case}/{k}") for k in ("reference", "fast", "fast-2-threads"))
