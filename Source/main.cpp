@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <iostream>
 #include <thread>
@@ -38,8 +39,13 @@ int RunWindow(const SessionConfig& config, const Options& options) {
     PosixFileSystem files;
     FrmMorva session(*window, clock, uniform, files, config, std::cerr);
     try {
+        const auto start = std::chrono::steady_clock::now();
         auto outcome = session.Form_Load();
         if (outcome == FrmMorva::Outcome::Unloaded) return 0;
+        if (outcome == FrmMorva::Outcome::Finished) {
+            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            std::cerr << RenderSummary(session.GroupsTraced(), seconds) << std::flush;
+        }
         if (outcome == FrmMorva::Outcome::Finished && !options.picture.empty()) session.SavePicture(options.picture);
         session.ServeUntilClosed();
         return outcome == FrmMorva::Outcome::Refused ? 1 : 0;

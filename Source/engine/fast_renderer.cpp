@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <functional>
@@ -379,19 +378,17 @@ public:
             return;
         }
         // Batches long enough to share run on every thread unless the scene
-        // does not coalesce (cooldown) or the threads do not pay here (a busy
-        // machine): the time per step of both ways is measured now and then.
+        // does not coalesce (then they rest on one thread for a while).
         const bool eligible = threads_ > 1 && steps / threads_ >= 8 * warmUp_;
         bool parallel = false;
         if (eligible && cooldown_ > 0) {
             --cooldown_;
         } else if (eligible) {
-            const bool probe = ++eligibleBatches_ % kProbeEvery == 0;
-            parallel = preferSerial_ == probe;
+            parallel = true;
             // Before the first shared batch, and after every rest, a cheap
             // test: two trajectories from different points, fed the same
             // draws, must meet within the longest warm-up.
-            if (parallel && !coalescenceKnown_) {
+            if (!coalescenceKnown_) {
                 const std::int64_t met = StepsToCoincide(state);
                 coalescenceKnown_ = met >= 0;
                 if (met < 0) {
@@ -402,7 +399,6 @@ public:
                 }
             }
         }
-        const auto begin = std::chrono::steady_clock::now();
         if (!parallel) {
             Tables main = MainTables(raster);
             if (fs_.hiRes) {
@@ -415,16 +411,6 @@ public:
             RunParallel<true>(state, raster, steps);
         } else {
             RunParallel<false>(state, raster, steps);
-        }
-        if (eligible) {
-            // The first batches of either way pay for cold caches and fresh
-            // pages; they are not counted.
-            const double cost = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count() / steps;
-            Cost& measured = parallel ? parallelCost_ : serialCost_;
-            if (++measured.samples > 2) measured.average = measured.average == 0 ? cost : 0.5 * (measured.average + cost);
-            if (parallelCost_.average > 0 && serialCost_.average > 0) {
-                preferSerial_ = parallelCost_.average > serialCost_.average;
-            }
         }
     }
 
@@ -449,7 +435,7 @@ public:
         }
     }
 
-    int ActiveThreads() const override { return cooldown_ > 0 || preferSerial_ ? 1 : threads_; }
+    int ActiveThreads() const override { return cooldown_ > 0 ? 1 : threads_; }
 
 private:
     struct Local {
@@ -664,14 +650,6 @@ private:
     std::int64_t warmUp_ = 512;
     int cooldown_ = 0;
     int failedRounds_ = 0;
-    static constexpr int kProbeEvery = 64;
-    std::int64_t eligibleBatches_ = 0;
-    struct Cost {
-        double average = 0;  // seconds per step
-        int samples = 0;
-    };
-    Cost parallelCost_, serialCost_;
-    bool preferSerial_ = false;
     bool coalescenceKnown_ = false;
 };
 

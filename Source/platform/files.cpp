@@ -43,9 +43,19 @@ std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path, st
         if (error) *error = SystemError(errno);
         return std::nullopt;
     }
+    // Only regular files: a pipe or a device (a link to /dev/zero, say)
+    // could hang the program or never end.
     struct stat info {};
-    if (::fstat(fd.get(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        if (error) *error = SystemError(EISDIR);
+    if (::fstat(fd.get(), &info) != 0) {
+        if (error) *error = SystemError(errno);
+        return std::nullopt;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        if (error) *error = S_ISDIR(info.st_mode) ? SystemError(EISDIR) : "not a regular file";
+        return std::nullopt;
+    }
+    if (info.st_size > kMaxReadSize) {
+        if (error) *error = "larger than " + std::to_string(kMaxReadSize >> 20) + " MiB";
         return std::nullopt;
     }
     std::string content;
@@ -59,6 +69,10 @@ std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path, st
         }
         if (n == 0) break;
         content.append(buffer, static_cast<std::size_t>(n));
+        if (static_cast<std::int64_t>(content.size()) > kMaxReadSize) {
+            if (error) *error = "larger than " + std::to_string(kMaxReadSize >> 20) + " MiB";
+            return std::nullopt;
+        }
     }
     return content;
 }

@@ -22,6 +22,14 @@ extern "C" void OnInterrupt(int) { interrupted.store(true); }
 
 }  // namespace
 
+std::string RenderSummary(std::int64_t groups, double seconds) {
+    const double points = static_cast<double>(groups) * kGroupSteps;
+    char text[160];
+    std::snprintf(text, sizeof text, "morva: %lld groups, %.0f points in %.2f s (%.1f M points/s)\n",
+                  static_cast<long long>(groups), points, seconds, seconds > 0 ? points / seconds / 1e6 : 0.0);
+    return text;
+}
+
 std::string StatusLine(const std::string& label) {
     std::string line = label;
     auto at = line.find("\r\n");
@@ -49,16 +57,11 @@ int RunBatchWith(FrmMorva& session, const std::string& picturePath, std::ostream
     try {
         const auto outcome = session.Form_Load();
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        const double points = static_cast<double>(session.GroupsTraced()) * kGroupSteps;
         err << "\n";
         if (outcome == FrmMorva::Outcome::Refused) return 1;
         session.SaveFiles();
         if (outcome == FrmMorva::Outcome::Finished && !picturePath.empty()) session.SavePicture(picturePath);
-        char speed[128];
-        std::snprintf(speed, sizeof speed, "morva: %lld groups, %.0f points in %.2f s (%.1f M points/s)\n",
-                      static_cast<long long>(session.GroupsTraced()), points, seconds,
-                      seconds > 0 ? points / seconds / 1e6 : 0.0);
-        err << speed;
+        err << RenderSummary(session.GroupsTraced(), seconds);
         if (session.Engine().offPicture > 0) {
             err << "morva: " << session.Engine().offPicture
                 << " points had a pixel coordinate beyond the 32-bit range or not a number; they were not plotted\n";

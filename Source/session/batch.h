@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 
@@ -20,6 +21,9 @@ int RunBatch(const SessionConfig& config, const std::string& picturePath, std::o
 
 // The same with the platform supplied by the caller (tests).
 int RunBatchWith(FrmMorva& session, const std::string& picturePath, std::ostream& err);
+
+// "morva: N groups, P points in S s (R M points/s)" and a line end.
+std::string RenderSummary(std::int64_t groups, double seconds);
 
 // The progress text as one line of a terminal status display.
 std::string StatusLine(const std::string& label);

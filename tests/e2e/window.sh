@@ -81,7 +81,10 @@ wait_exit 15
 mkdir -p "$work/fern"
 cp "$source_dir/assets/MORVA.TXT" "$source_dir/assets/MORVA.pal" "$work/fern/"
 start "$work/fern"
-sleep 4  # the bundled fern takes well under a second
+# The program says when the render has finished.
+for _ in $(seq 600); do grep -q "M points/s" "$work/log" && break; sleep 0.1; done
+grep -q "M points/s" "$work/log" || fail "the render did not finish within a minute"
+sleep 0.5
 import -window "$wid" "$work/finished.png"
 /usr/bin/python3 - "$work/finished.png" <<'PY' || fail "the finished window does not look right"
 import sys

@@ -126,6 +126,12 @@ TEST(PosixFileSystem, ReplacesWholeFilesAndReportsFailures) {
     std::string reason;
     EXPECT_FALSE(files.ReadFile(dir.File("absent.txt"), &reason));
     EXPECT_FALSE(reason.empty());
+    // Devices and pipes are not read: /dev/zero would never end.
+    EXPECT_FALSE(files.ReadFile("/dev/zero", &reason));
+    EXPECT_EQ(reason, "not a regular file");
+    EXPECT_FALSE(files.ReadFile(dir.Path(), &reason));
+    test::WriteTextFile(dir.File("scene.txt"), "h 1\r\n");
+    EXPECT_EQ(files.ReadFile(dir.File("scene.txt"), &reason), "h 1\r\n");
 }
 
 // A write that fails half-way (here: a file size limit, as a full disk would)

@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/error.h"
+#include "scene/fields.h"
 #include "scene/palette.h"
 #include "scene/scene.h"
 
@@ -101,7 +105,7 @@ TEST(HostileScene, OneVeryLongLineOfNumbers) {
     // A header whose transform count has ten million leading zeros, and a
     // weight with ten million digits: read, not refused, in linear time.
     const std::string zeros(10u << 20, '0');
-    const std::string text = "h 45 45 320 15 1 10 100 " + zeros + "1\na 0." + zeros + "5e" + std::to_string(zeros.size() + 1) +
+    const std::string text = "h 45 45 320 15 1 10 100 " + zeros + "1\na 0." + zeros + "5e" + std::to_string(zeros.size()) +
                              " 0.5 0 0 0.5 0 0\n";
     Scene scene;
     WithinBudget([&] { scene = ParseScene(text, 7, kC); }, 256u << 20, "long numbers");
@@ -121,6 +125,34 @@ TEST(HostileScene, LongLinesAreRefusedWithTheirFieldCount) {
     EXPECT_NE(Refusal(text).find("MORVA.TXT, line 1: a line beginning with \"h\" (a header) needs 8 fields after its "
                                  "keyword, this one has 3"),
               std::string::npos);
+}
+
+TEST(HostileScene, RefusalsQuoteAHugeFieldByItsBeginning) {
+    // The message goes to a message box: a field of a hundred megabytes is
+    // quoted by its first characters and its length.
+    const std::string digits(kHundredMegabytes, '7');
+    EXPECT_EQ(Refusal("h 45 45 320 15 1 10 100 1\na " + digits + " 0 0 0 0 0 0\n"),
+              "MORVA.TXT, line 2, field 1: overflow: \"" + digits.substr(0, 40) +
+                  "...\" (104857600 characters) is too large for a real number");
+    EXPECT_EQ(Refusal("h 45 45 320 15 1 10 100 " + digits + "x\n"),
+              "MORVA.TXT, line 1, field 8: type mismatch: \"" + digits.substr(0, 40) +
+                  "...\" (104857601 characters) is not a number");
+    // Up to 64 characters a field is quoted whole.
+    const std::string field64 = std::string(63, '1') + "x";
+    EXPECT_EQ(Refusal("h 45 45 320 15 1 10 100 " + field64 + "\n"),
+              "MORVA.TXT, line 1, field 8: type mismatch: \"" + field64 + "\" is not a number");
+}
+
+TEST(HostileScene, ALimitedSplitIsThePrefixOfTheWholeSplit) {
+    using Fields = std::vector<std::string_view>;
+    for (std::string_view line : {"", " ", "a", "a b", "a  b ", " a\tb  c", "h 1 2 3 4 5 6 7 8 9 10"}) {
+        const Fields whole = SplitFields(line);
+        for (std::size_t limit = 0; limit <= whole.size() + 1; ++limit) {
+            const Fields limited = SplitFields(line, limit);
+            const Fields prefix(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(std::min(limit, whole.size())));
+            EXPECT_EQ(limited, prefix) << "\"" << line << "\" limit " << limit;
+        }
+    }
 }
 
 TEST(HostilePalette, BinaryGarbageIsRefusedWithFileAndLine) {
