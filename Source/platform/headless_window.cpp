@@ -3,16 +3,10 @@
 namespace morva {
 
 HeadlessWindow::HeadlessWindow(int bitsPerPixel)
-    : bitsPerPixel_(bitsPerPixel), picture_(static_cast<std::size_t>(kPictureWidth) * ((bitsPerPixel + 7) / 8) * kPictureHeight, 0) {}
+    : bitsPerPixel_(bitsPerPixel),
+      picture_(static_cast<std::size_t>(PictureWidthBytes(bitsPerPixel)) * kPictureHeight, 0) {}
 
-PictureMemory HeadlessWindow::Picture() {
-    PictureMemory memory;
-    memory.bits = picture_.data();
-    memory.bitsPerPixel = bitsPerPixel_;
-    memory.widthBytes = kPictureWidth * ((bitsPerPixel_ + 7) / 8);
-    memory.height = kPictureHeight;
-    return memory;
-}
+PictureMemory HeadlessWindow::Picture() { return DescribePicture(picture_.data(), bitsPerPixel_); }
 
 void HeadlessWindow::Deliver() {
     while (!events_.empty()) {

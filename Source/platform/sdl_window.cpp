@@ -324,14 +324,7 @@ void SdlWindow::OpenLabelFont(const SdlWindowOptions& options) {
                  tried.c_str());
 }
 
-PictureMemory SdlWindow::Picture() {
-    PictureMemory memory;
-    memory.bits = picture_.data();
-    memory.bitsPerPixel = bitsPerPixel_;
-    memory.widthBytes = kPictureWidth * ((bitsPerPixel_ + 7) / 8);
-    memory.height = kPictureHeight;
-    return memory;
-}
+PictureMemory SdlWindow::Picture() { return DescribePicture(picture_.data(), bitsPerPixel_); }
 
 void SdlWindow::Show() {
     SDL_ShowWindow(window_);

@@ -27,6 +27,14 @@ struct PictureMemory {
     int height = 0;      // rows
 };
 
+// Bytes per row of a picture of the window's width at a bit depth.
+inline int PictureWidthBytes(int bitsPerPixel) { return kPictureWidth * ((bitsPerPixel + 7) / 8); }
+
+// The memory of a picture that a window keeps in one byte block.
+inline PictureMemory DescribePicture(std::uint8_t* bits, int bitsPerPixel) {
+    return {bits, bitsPerPixel, PictureWidthBytes(bitsPerPixel), kPictureHeight};
+}
+
 // What the window reports to its owner while it processes its messages.
 class WindowHandler {
 public:
