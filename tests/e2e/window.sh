@@ -29,8 +29,25 @@ export DISPLAY=:$(cat "$work/display")
 start() {  # start morva on scene folder $1, wait for its window
   "$morva" --dir "$1" >"$work/log" 2>&1 &
   morva_pid=$!
-  wid=$(timeout 20 xdotool search --sync --name '^MORVA 1\.1$' | head -1) || fail "no window appeared"
+  # Bound to this process: a window of the previous run may outlive it
+  # for a moment on a busy server.
+  wid=$(timeout 20 xdotool search --sync --pid "$morva_pid" --name '^MORVA 1\.1$' | head -1) ||
+    fail "no window appeared"
   xdotool windowfocus --sync "$wid" 2>/dev/null || true
+}
+close_window() {  # what the window manager sends for the close button
+  # sync, not flush: the request must reach the server before this client
+  # goes away, or a busy server may drop it.
+  /usr/bin/python3 - "$wid" <<'PY'
+import sys
+from Xlib import X, display, protocol
+d = display.Display()
+w = d.create_resource_object("window", int(sys.argv[1]))
+event = protocol.event.ClientMessage(window=w, client_type=d.intern_atom("WM_PROTOCOLS"),
+                                     data=(32, [d.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
+w.send_event(event, event_mask=X.NoEventMask)
+d.sync()
+PY
 }
 wait_exit() {  # waits up to $1 seconds for morva to end; sets status
   status=timeout
@@ -64,16 +81,7 @@ xdotool keyup Escape
 # The close button (the window manager's delete request) ends a render.
 start "$work/long"
 sleep 0.5
-/usr/bin/python3 - "$wid" <<'PY'
-import sys
-from Xlib import X, display, protocol
-d = display.Display()
-w = d.create_resource_object("window", int(sys.argv[1]))
-delete = d.intern_atom("WM_DELETE_WINDOW")
-event = protocol.event.ClientMessage(window=w, client_type=d.intern_atom("WM_PROTOCOLS"), data=(32, [delete, X.CurrentTime, 0, 0, 0]))
-w.send_event(event, event_mask=X.NoEventMask)
-d.flush()
-PY
+close_window
 wait_exit 15
 [ "$status" = 0 ] || fail "close button: exit status $status"
 
@@ -104,15 +112,7 @@ for _ in $(seq 50); do [ -f "$work/fern/MORVA.BMP" ] && break; sleep 0.1; done
 xdotool keydown Escape; sleep 0.3; xdotool keyup Escape
 kill -0 "$morva_pid" || fail "Escape after the render must not end the program"
 cp "$work/finished.png" "${MORVA_SCREENSHOT:-/dev/null}" 2>/dev/null || true
-/usr/bin/python3 - "$wid" <<'PY'
-import sys
-from Xlib import X, display, protocol
-d = display.Display()
-w = d.create_resource_object("window", int(sys.argv[1]))
-event = protocol.event.ClientMessage(window=w, client_type=d.intern_atom("WM_PROTOCOLS"), data=(32, [d.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
-w.send_event(event, event_mask=X.NoEventMask)
-d.flush()
-PY
+close_window
 wait_exit 30
 [ "$status" = 0 ] || fail "closing the finished window: exit status $status"
 echo "window end-to-end checks passed"
