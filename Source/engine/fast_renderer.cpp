@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/fast_scene.h"
+#include "engine/narrow_counts.h"
 #include "engine/random_long.h"
 #include "platform/uniform_random.h"
 #include "raster/raster.h"
@@ -25,11 +26,36 @@ namespace {
 // the plots of a trajectory that started from a wrong point.
 enum class Accumulate { Saturating, Plain, Subtract };
 
+// Every loop adds its high-resolution plots to 16-bit cells of its own. The
+// session's loop carries each wrap straight into the session's table (all
+// its adds are positive, so saturating there is exact); a thread notes its
+// wraps, to be folded in with its cells.
 struct Tables {
     std::int32_t* hits = nullptr;
-    std::int32_t* hiRes = nullptr;
+    std::uint16_t* hiRes = nullptr;
+    std::int32_t* hiResWide = nullptr;            // the session's loop
+    std::vector<std::uint64_t>* wraps = nullptr;  // a thread's loop
     std::int64_t offPicture = 0;
 };
+
+constexpr std::size_t kHiResCells = static_cast<std::size_t>(kHiResWidth) * kHiResHeight;
+
+template <Accumulate Mode>
+[[gnu::noinline, gnu::cold]] void NoteWrap(Tables& t, std::size_t index) {
+    if constexpr (Mode == Accumulate::Saturating) {
+        std::int32_t& cell = t.hiResWide[index];
+        cell = static_cast<std::int32_t>(std::min<std::int64_t>(cell + kNarrowWrap, kHitCellMax));
+    } else {
+        t.wraps->push_back(WrapEntry(index, Mode == Accumulate::Subtract));
+    }
+}
+
+template <Accumulate Mode>
+inline void AddHiRes(Tables& t, std::size_t index, std::uint8_t value) {
+    const bool wrapped = Mode == Accumulate::Subtract ? SubtractNarrow(t.hiRes[index], value)
+                                                      : AddNarrow(t.hiRes[index], value);
+    if (wrapped) [[unlikely]] NoteWrap<Mode>(t, index);
+}
 
 template <Accumulate Mode>
 inline void AddTo(std::int32_t& cell, std::uint8_t value) {
@@ -99,7 +125,7 @@ inline void Plot(const FastScene& fs, const PointState& p, Tables& t, int step) 
             return;
         }
         if (static_cast<std::uint64_t>(x4) < kHiResWidth && static_cast<std::uint64_t>(y4) < kHiResHeight) {
-            AddTo<Mode>(t.hiRes[y4 * kHiResWidth + x4], fs.hitValue);
+            AddHiRes<Mode>(t, static_cast<std::size_t>(y4 * kHiResWidth + x4), fs.hitValue);
         }
         if (step % kEchoStride != 0) return;
     }
@@ -218,7 +244,7 @@ void RunAffine(const FastScene& fs, const std::vector<AffineLanes>& lanes, Point
                 std::int32_t x4, y4;
                 if (VectorPixels(_mm_mul_pd(scale4, xy), offset4, x4, y4) &&
                     static_cast<std::uint32_t>(x4) < kHiResWidth && static_cast<std::uint32_t>(y4) < kHiResHeight) {
-                    AddTo<Mode>(local.hiRes[y4 * kHiResWidth + x4], value);
+                    AddHiRes<Mode>(local, static_cast<std::size_t>(y4) * kHiResWidth + static_cast<std::size_t>(x4), value);
                     if (step % kEchoStride == 0) screen(xy);
                 } else {
                     PointState point;
@@ -357,7 +383,10 @@ private:
 class FastRenderer final : public GroupRenderer {
 public:
     FastRenderer(const Scene& scene, UniformRandom& uniform, int threads)
-        : fs_(scene), uniform_(uniform), threads_(fs_.highSpeed ? std::max(1, threads) : 1) {
+        : fs_(scene),
+          uniform_(uniform),
+          threads_(fs_.highSpeed ? std::max(1, threads) : 1),
+          hiRes_(fs_.hiRes ? kHiResCells : 0, 0) {
         if (fs_.highSpeed && fs_.allAffine && !fs_.drawTable.empty()) {
             for (const auto& r : fs_.records) {
                 lanes_.push_back({_mm_set_pd(r.c[2], r.c[0]), _mm_set_pd(r.c[3], r.c[1]), _mm_set_pd(r.c[5], r.c[4])});
@@ -416,6 +445,10 @@ public:
 
     void Flush(Raster& raster, FlushScope scope) override {
         const bool fold = scope == FlushScope::All;
+        // The bands below find their wraps by cell.
+        if (fold) {
+            for (auto& local : locals_) std::sort(local->wraps.begin(), local->wraps.end());
+        }
         // Each thread takes its own band of rows (one band while the render
         // rests on one thread).
         const int parts = pool_ && ActiveThreads() > 1 ? threads_ : 1;
@@ -431,7 +464,10 @@ public:
             band(0);
         }
         if (fold) {
-            for (auto& local : locals_) local->plottedSinceFold = 0;
+            for (auto& local : locals_) {
+                local->plottedSinceFold = 0;
+                local->wraps.clear();
+            }
         }
     }
 
@@ -440,10 +476,10 @@ public:
 private:
     struct Local {
         explicit Local(bool withHiRes)
-            : hits(static_cast<std::size_t>(kHitWidth) * kHitHeight, 0),
-              hiRes(withHiRes ? static_cast<std::size_t>(kHiResWidth) * kHiResHeight : 0, 0) {}
+            : hits(static_cast<std::size_t>(kHitWidth) * kHitHeight, 0), hiRes(withHiRes ? kHiResCells : 0, 0) {}
         std::vector<std::int32_t> hits;
-        std::vector<std::int32_t> hiRes;
+        std::vector<std::uint16_t> hiRes;
+        std::vector<std::uint64_t> wraps;
         std::int64_t plottedSinceFold = 0;  // bound on any cell of this thread's tables
         // One segment's results.
         PointState guess, end;
@@ -463,7 +499,8 @@ private:
     Tables MainTables(Raster& raster) {
         Tables t;
         t.hits = raster.HitBuffer().Data();
-        t.hiRes = raster.HiResBuffer().Data();
+        t.hiRes = hiRes_.data();
+        t.hiResWide = raster.HiResBuffer().Data();
         return t;
     }
 
@@ -487,13 +524,10 @@ private:
         const std::size_t from = static_cast<std::size_t>(firstRow) * kHitWidth;
         const std::size_t cells = static_cast<std::size_t>(endRow - firstRow) * kHitWidth;
         if (fold) {
-            const std::size_t hiResFrom = static_cast<std::size_t>(firstHiResRow) * kHiResWidth;
-            const std::size_t hiResCells = static_cast<std::size_t>(endHiResRow - firstHiResRow) * kHiResWidth;
-            for (auto& local : locals_) {
-                FoldInto(hits + from, local->hits.data() + from, cells);
-                if (fs_.hiRes) {
-                    FoldInto(raster.HiResBuffer().Data() + hiResFrom, local->hiRes.data() + hiResFrom, hiResCells);
-                }
+            for (auto& local : locals_) FoldInto(hits + from, local->hits.data() + from, cells);
+            if (fs_.hiRes) {
+                FoldHiRes(raster.HiResBuffer().Data(), static_cast<std::size_t>(firstHiResRow) * kHiResWidth,
+                          static_cast<std::size_t>(endHiResRow) * kHiResWidth);
             }
         }
         FrameSurface& surface = raster.Surface();
@@ -518,6 +552,12 @@ private:
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), _mm_packus_epi16(low, high));
             }
         }
+    }
+
+    void FoldHiRes(std::int32_t* wide, std::size_t from, std::size_t end) {
+        std::vector<NarrowTable> tables{{hiRes_.data(), nullptr}};
+        for (auto& local : locals_) tables.push_back({local->hiRes.data(), &local->wraps});
+        FoldNarrow(wide, from, end, tables);
     }
 
     void RunStandard(EngineState& state, Raster& raster, int count) {
@@ -567,7 +607,10 @@ private:
             local.guess = p;
             local.seedAtStart = RandomJump(seed0, static_cast<std::uint64_t>(first));
             std::int32_t seed = local.seedAtStart;
-            local.tables = Tables{local.hits.data(), local.hiRes.data(), 0};
+            local.tables = Tables{};
+            local.tables.hits = local.hits.data();
+            local.tables.hiRes = local.hiRes.data();
+            local.tables.wraps = &local.wraps;
             Run<HiRes, Accumulate::Plain>(p, seed, local.tables, first, count);
             local.end = p;
             local.plottedSinceFold += count * fs_.hitValue;
@@ -647,6 +690,7 @@ private:
     int threads_;
     std::unique_ptr<WorkerPool> pool_;
     std::vector<std::unique_ptr<Local>> locals_;
+    std::vector<std::uint16_t> hiRes_;  // the session's loop's own cells
     std::int64_t warmUp_ = 512;
     int cooldown_ = 0;
     int failedRounds_ = 0;
