@@ -24,6 +24,8 @@ public:
     void Repaint() override { ++repaintCount_; }
     bool ShowsPicture() const override { return showsPicture_; }
     void SetShowsPicture(bool shows) { showsPicture_ = shows; }
+    bool FrameDue() const override { return frameDue_; }
+    void SetFrameDue(bool due) { frameDue_ = due; }
     void SetLabel(const std::string& text) override;
     void ShowError(const std::string& message) override { errors_.push_back(message); }
     std::int16_t KeyState(int virtualKey) override;
@@ -65,6 +67,7 @@ private:
     int processCount_ = 0;
     int releaseAtCall_ = 0;
     bool showsPicture_ = true;
+    bool frameDue_ = true;
 };
 
 }  // namespace morva

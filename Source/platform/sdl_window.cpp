@@ -38,6 +38,8 @@ const char* const kDefaultLabelFonts[] = {
 // A blocking wait returns at least this often, so that a caller that waits
 // in a loop still gets to look at its own state.
 constexpr Uint32 kWaitSliceMs = 250;
+// No display shows more than about sixty frames a second.
+constexpr Uint64 kFrameIntervalMs = 16;
 
 // Key-down reports and key-state queries speak the virtual key codes of the
 // session (Windows values); SDL speaks layout-dependent key codes plus
@@ -233,6 +235,7 @@ public:
     void ProcessMessages() override;
     bool WaitMessages() override;
     void Repaint() override { Present(); }
+    bool FrameDue() const override;
     void SetLabel(const std::string& text) override;
     void ShowError(const std::string& message) override;
     std::int16_t KeyState(int virtualKey) override;
@@ -240,6 +243,7 @@ public:
 private:
     void OpenLabelFont(const SdlWindowOptions& options);
     void FreeLabelLines();
+    void RenderLabel();
     void Dispatch(const SDL_Event& event);
     void Present();
     void DrawPicture(SDL_Surface* screen);
@@ -254,8 +258,13 @@ private:
     SDL_Surface* pictureSurface_ = nullptr;  // 8-bit, top row first, colour table as palette
     TTF_Font* labelFont_ = nullptr;
     std::vector<SDL_Surface*> labelLines_;
+    std::string labelText_;
+    bool labelRendered_ = true;  // labelLines_ show labelText_
     WindowHandler* handler_ = nullptr;
     bool repaintPending_ = false;
+    Uint64 lastPumpTicks_ = ~Uint64{0};
+    Uint64 lastPresentTicks_ = 0;
+    bool presented_ = false;
 };
 
 SdlWindow::~SdlWindow() {
@@ -382,10 +391,19 @@ void SdlWindow::FreeLabelLines() {
 }
 
 void SdlWindow::SetLabel(const std::string& text) {
-    // Rendered once here; every repaint until the next caption only copies.
+    // Drawn with the next frame: a render sets the text far more often than
+    // frames are shown.
+    if (text == labelText_) return;
+    labelText_ = text;
+    labelRendered_ = false;
+}
+
+void SdlWindow::RenderLabel() {
+    // Rendered once per text; every repaint until the next text only copies.
     FreeLabelLines();
+    labelRendered_ = true;
     if (!labelFont_) return;
-    for (const std::string& line : SplitLabel(text)) {
+    for (const std::string& line : SplitLabel(labelText_)) {
         // An empty line renders as nothing (SDL_ttf refuses zero width) but
         // still takes its place.
         labelLines_.push_back(line.empty() ? nullptr
@@ -430,14 +448,21 @@ void SdlWindow::DrawLabel(SDL_Surface* screen) {
     SDL_SetClipRect(screen, nullptr);
 }
 
+bool SdlWindow::FrameDue() const {
+    return !presented_ || SDL_GetTicks64() - lastPresentTicks_ >= kFrameIntervalMs;
+}
+
 void SdlWindow::Present() {
     repaintPending_ = false;
+    if (!labelRendered_) RenderLabel();
     SDL_Surface* screen = SDL_GetWindowSurface(window_);
     if (!screen) return;  // nothing to draw on; the next expose tries again
     SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, kBackground.r, kBackground.g, kBackground.b));
     DrawPicture(screen);
     DrawLabel(screen);
     SDL_UpdateWindowSurface(window_);
+    presented_ = true;
+    lastPresentTicks_ = SDL_GetTicks64();
 }
 
 void SdlWindow::ShowError(const std::string& message) {
@@ -447,7 +472,13 @@ void SdlWindow::ShowError(const std::string& message) {
 }
 
 std::int16_t SdlWindow::KeyState(int virtualKey) {
-    SDL_PumpEvents();
+    // The render asks for every key at once; one look at the event queue a
+    // millisecond is as fresh as any hand on a keyboard.
+    const Uint64 now = SDL_GetTicks64();
+    if (now != lastPumpTicks_) {
+        SDL_PumpEvents();
+        lastPumpTicks_ = now;
+    }
     return IsVirtualKeyHeld(virtualKey) ? static_cast<std::int16_t>(-128) : static_cast<std::int16_t>(0);
 }
 

@@ -63,6 +63,10 @@ public:
     // Whether a repaint shows the picture to anyone; a batch run's window
     // does not, so the render need not bring the picture up to date for it.
     virtual bool ShowsPicture() const { return true; }
+    // Whether a repaint now would reach the eye: a window need not show
+    // more frames than its display can, and the render skips drawing the
+    // others. The last repaint of a render is always shown.
+    virtual bool FrameDue() const { return true; }
     virtual void SetLabel(const std::string& text) = 0;
     virtual void ShowError(const std::string& message) = 0;
     // High bit set (a negative value) while the key is held down.

@@ -94,7 +94,9 @@ FrmMorva::Outcome FrmMorva::Form_Load() {
         }
         if (reached) break;
         if ((GroupsDone_ & kCadenceMask) == 0) {
-            if (window_.ShowsPicture()) renderer_->Flush(raster_, GroupRenderer::FlushScope::Picture);
+            if (window_.ShowsPicture() && window_.FrameDue()) {
+                renderer_->Flush(raster_, GroupRenderer::FlushScope::Picture);
+            }
             window_.ProcessMessages();
             if (unloaded_) return Outcome::Unloaded;
         }
@@ -141,6 +143,8 @@ void FrmMorva::ProgressStep() {
     in.HiRes = s.HiRes;
     in.HighSpeed = s.HighSpeed;
     if (auto text = ProgressText(in)) window_.SetLabel(*text);
+    // Frames the display could not show are not drawn at all.
+    if (!window_.FrameDue()) return;
     if (window_.ShowsPicture()) renderer_->Flush(raster_, GroupRenderer::FlushScope::Picture);
     window_.Repaint();
 }

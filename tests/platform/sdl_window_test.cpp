@@ -270,6 +270,25 @@ TEST_F(SdlWindowTest, DrawsTheLabelAsTwoRedLinesOnTheStrip) {
     EXPECT_EQ(ink.firstLine + ink.secondLine + ink.foreign, 0);
 }
 
+TEST_F(SdlWindowTest, ShowsNoMoreFramesThanADisplayCanAndTheTextWithTheNextFrame) {
+    if (!std::filesystem::exists(kDejaVuBold)) GTEST_SKIP() << "no " << kDejaVuBold;
+    EXPECT_TRUE(window_->FrameDue()) << "the first frame";
+    const Uint64 before = SDL_GetTicks64();
+    window_->Show();
+    const bool due = window_->FrameDue();
+    // (Unless this test itself was held up that long.)
+    if (SDL_GetTicks64() - before < 16) {
+        EXPECT_FALSE(due) << "a frame was just shown";
+    }
+    SDL_Delay(40);
+    EXPECT_TRUE(window_->FrameDue());
+
+    window_->SetLabel("One line only");
+    EXPECT_EQ(MeasureLabel(ReadScreen(handle_)).firstLine, 0) << "text is drawn with a frame";
+    window_->Repaint();
+    EXPECT_GT(MeasureLabel(ReadScreen(handle_)).firstLine, 50);
+}
+
 TEST_F(SdlWindowTest, ReportsKeysAsVirtualKeyCodesWithShiftState) {
     window_->Show();
     window_->ProcessMessages();

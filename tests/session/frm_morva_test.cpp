@@ -124,6 +124,19 @@ TEST(RenderLoop, FinalPictureIsTheToneMappedCountsOnEveryThreadCount) {
     EXPECT_EQ(pictures[0], pictures[2]);
 }
 
+TEST(RenderLoop, FramesTheDisplayCannotShowAreSkippedButTheLastOneIsShown) {
+    Session every(FernWithTarget("1000"));
+    ASSERT_EQ(every.session->Form_Load(), FrmMorva::Outcome::Finished);
+    EXPECT_EQ(every.window.RepaintCount(), 9) << "after groups 0, 128, ..., 896, and the final picture";
+
+    Session busy(FernWithTarget("1000"));
+    busy.window.SetFrameDue(false);
+    ASSERT_EQ(busy.session->Form_Load(), FrmMorva::Outcome::Finished);
+    EXPECT_EQ(busy.window.RepaintCount(), 1);
+    EXPECT_EQ(busy.window.PictureBytes(), every.window.PictureBytes());
+    EXPECT_EQ(busy.window.Label(), every.window.Label()) << "the text follows the render all the same";
+}
+
 TEST(RenderLoop, F11MidRenderSavesExactlyTheGroupsDoneAndTheRenderGoesOn) {
     Session s(FernWithTarget("1000"));
     s.window.QueueKeyDown(kKeyF11, /*shift=*/2);  // Ctrl+F11 saves as F11 does
