@@ -43,10 +43,12 @@ int RunWindow(const SessionConfig& config, const Options& options) {
         auto outcome = session.Form_Load();
         if (outcome == FrmMorva::Outcome::Unloaded) return 0;
         if (outcome == FrmMorva::Outcome::Finished) {
-            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             std::cerr << RenderSummary(session.GroupsTraced(), seconds) << std::flush;
         }
-        if (outcome == FrmMorva::Outcome::Finished && !options.picture.empty()) session.SavePicture(options.picture);
+        if (outcome == FrmMorva::Outcome::Finished && !options.picture.empty())
+            session.SavePicture(options.picture);
         session.ServeUntilClosed();
         return outcome == FrmMorva::Outcome::Refused ? 1 : 0;
     } catch (const MorvaError& error) {
@@ -83,7 +85,9 @@ int main(int argc, char** argv) {
     SessionConfig config;
     config.folder = options.folder.empty() ? ProgramFolder() : options.folder;
     config.numberFormat = UserNumberFormat();
-    config.threads = options.threads > 0 ? options.threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    config.threads = options.threads > 0
+                         ? options.threads
+                         : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     config.reference = options.reference;
 
     if (options.describe) return RunDescribe(config, std::cout, std::cerr);

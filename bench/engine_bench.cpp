@@ -54,7 +54,8 @@ void RenderGroups(benchmark::State& bench, const std::string& name, bool hiRes, 
     UniformRandom uniform;
     EngineState state;
     state.RandSeed = 12345;
-    auto renderer = threads == 0 ? MakeReferenceRenderer(scene, uniform) : MakeFastRenderer(scene, uniform, threads);
+    auto renderer =
+        threads == 0 ? MakeReferenceRenderer(scene, uniform) : MakeFastRenderer(scene, uniform, threads);
     auto lastFrame = std::chrono::steady_clock::now();
     // One cadence of the render loop: a single group, then 127 in a batch.
     for (auto _ : bench) {
@@ -75,17 +76,22 @@ void Register() {
         bool hiRes;
         bool window;
     };
-    const Case cases[] = {{"fern", false, false},      {"fern", true, false},      {"projective", false, false},
-                          {"quadratic", false, false}, {"henon", false, false},    {"fern", false, true},
+    const Case cases[] = {{"fern", false, false},      {"fern", true, false},   {"projective", false, false},
+                          {"quadratic", false, false}, {"henon", false, false}, {"fern", false, true},
                           {"fern", true, true}};
     for (const Case& c : cases) {
         for (int threads : {0, 1, 2}) {
             const std::string name = std::string(c.scene) + (c.hiRes ? "/hires" : "/normal") +
                                      (c.window ? "-window" : "") + "/" +
-                                     (threads == 0 ? "reference" : threads == 1 ? "fast" : "fast-2-threads");
-            benchmark::RegisterBenchmark(name.c_str(), [c, threads](benchmark::State& bench) {
-                RenderGroups(bench, c.scene, c.hiRes, threads, c.window);
-            })->Unit(benchmark::kMillisecond)->UseRealTime();
+                                     (threads == 0   ? "reference"
+                                      : threads == 1 ? "fast"
+                                                     : "fast-2-threads");
+            benchmark::RegisterBenchmark(name.c_str(),
+                                         [c, threads](benchmark::State& bench) {
+                                             RenderGroups(bench, c.scene, c.hiRes, threads, c.window);
+                                         })
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
         }
     }
 }

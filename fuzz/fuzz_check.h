@@ -9,14 +9,14 @@
 
 // Invariant checks that stay on in every build type: a failed check prints
 // what broke and aborts, which libFuzzer reports as a crash with the input.
-#define FUZZ_CHECK(condition, ...)                                                                 \
-    do {                                                                                           \
-        if (!(condition)) {                                                                        \
+#define FUZZ_CHECK(condition, ...)                                                                   \
+    do {                                                                                             \
+        if (!(condition)) {                                                                          \
             std::fprintf(stderr, "%s:%d: invariant failed: %s\n  ", __FILE__, __LINE__, #condition); \
-            std::fprintf(stderr, __VA_ARGS__);                                                     \
-            std::fprintf(stderr, "\n");                                                            \
-            std::abort();                                                                          \
-        }                                                                                          \
+            std::fprintf(stderr, __VA_ARGS__);                                                       \
+            std::fprintf(stderr, "\n");                                                              \
+            std::abort();                                                                            \
+        }                                                                                            \
     } while (0)
 
 namespace morva::fuzz {
@@ -26,9 +26,12 @@ namespace morva::fuzz {
 // no-break space) grouping separator. The selector byte picks one.
 inline NumberFormat FormatFor(unsigned char selector) {
     switch (selector % 3) {
-        case 0: return NumberFormat{".", ""};
-        case 1: return NumberFormat{",", "."};
-        default: return NumberFormat{",", "\xE2\x80\xAF"};
+        case 0:
+            return NumberFormat{".", ""};
+        case 1:
+            return NumberFormat{",", "."};
+        default:
+            return NumberFormat{",", "\xE2\x80\xAF"};
     }
 }
 

@@ -44,9 +44,12 @@ bool PlainDecimal(std::string_view text) {
     std::size_t i = (!text.empty() && (text[0] == '+' || text[0] == '-')) ? 1 : 0;
     bool point = false, digit = false;
     for (; i < text.size(); ++i) {
-        if (text[i] == '.' && !point) point = true;
-        else if (text[i] >= '0' && text[i] <= '9') digit = true;
-        else return false;
+        if (text[i] == '.' && !point)
+            point = true;
+        else if (text[i] >= '0' && text[i] <= '9')
+            digit = true;
+        else
+            return false;
     }
     return digit;
 }
@@ -60,7 +63,8 @@ void CheckRoundToInt32(const std::uint8_t* data, std::size_t size) {
     const double oracle = std::nearbyint(value);
     const bool fits = !std::isnan(value) && oracle >= -2147483648.0 && oracle <= 2147483647.0;
     FUZZ_CHECK(rounded.has_value() == fits, "RoundToInt32(%.17g) fits=%d", value, rounded.has_value());
-    if (fits) FUZZ_CHECK(*rounded == static_cast<std::int32_t>(oracle), "RoundToInt32(%.17g)=%d", value, *rounded);
+    if (fits)
+        FUZZ_CHECK(*rounded == static_cast<std::int32_t>(oracle), "RoundToInt32(%.17g)=%d", value, *rounded);
 }
 
 void CheckLenientReal(std::string_view text) {
@@ -88,11 +92,12 @@ void CheckLenientReal(std::string_view text) {
     }
 }
 
-void CheckInteger(std::string_view text, const NumberFormat& format, std::int32_t minimum, std::int32_t maximum) {
+void CheckInteger(std::string_view text, const NumberFormat& format, std::int32_t minimum,
+                  std::int32_t maximum) {
     const IntegerReading reading = ParseIntegerText(text, format, minimum, maximum);
     if (reading.fault == NumberFault::kNone) {
-        FUZZ_CHECK(reading.value >= minimum && reading.value <= maximum, "%d outside %d..%d", reading.value, minimum,
-                   maximum);
+        FUZZ_CHECK(reading.value >= minimum && reading.value <= maximum, "%d outside %d..%d", reading.value,
+                   minimum, maximum);
     } else {
         FUZZ_CHECK(reading.value == 0, "a fault reads %d", reading.value);
     }
@@ -109,21 +114,23 @@ void CheckInteger(std::string_view text, const NumberFormat& format, std::int32_
         const long long oracle = std::strtoll(copy.c_str(), nullptr, 10);
         const bool inRange = errno != ERANGE && oracle >= minimum && oracle <= maximum;
         if (inRange) {
-            FUZZ_CHECK(reading.fault == NumberFault::kNone && reading.value == oracle, "\"%s\" reads %d (fault %d)",
-                       copy.c_str(), reading.value, static_cast<int>(reading.fault));
+            FUZZ_CHECK(reading.fault == NumberFault::kNone && reading.value == oracle,
+                       "\"%s\" reads %d (fault %d)", copy.c_str(), reading.value,
+                       static_cast<int>(reading.fault));
         } else {
             FUZZ_CHECK(reading.fault == NumberFault::kOverflow, "\"%s\" should overflow", copy.c_str());
         }
     }
     // In the C format a plain decimal rounds as the real reader reads it.
     if (format.decimalPoint == "." && format.groupingSeparator.empty() && PlainDecimal(text) &&
-        minimum == std::numeric_limits<std::int32_t>::min() && maximum == std::numeric_limits<std::int32_t>::max()) {
+        minimum == std::numeric_limits<std::int32_t>::min() &&
+        maximum == std::numeric_limits<std::int32_t>::max()) {
         const RealReading real = ParseLenientReal(text);
-        const std::optional<std::int32_t> rounded = real.fault == NumberFault::kNone ? RoundToInt32(real.value)
-                                                                                     : std::nullopt;
+        const std::optional<std::int32_t> rounded =
+            real.fault == NumberFault::kNone ? RoundToInt32(real.value) : std::nullopt;
         if (rounded) {
-            FUZZ_CHECK(reading.fault == NumberFault::kNone && reading.value == *rounded, "integer %d, real %.17g",
-                       reading.value, real.value);
+            FUZZ_CHECK(reading.fault == NumberFault::kNone && reading.value == *rounded,
+                       "integer %d, real %.17g", reading.value, real.value);
         } else {
             FUZZ_CHECK(reading.fault == NumberFault::kOverflow, "should overflow");
         }
@@ -143,7 +150,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (selector & 0x80) {
         CheckInteger(text, format, 0, 255);
     } else {
-        CheckInteger(text, format, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
+        CheckInteger(text, format, std::numeric_limits<std::int32_t>::min(),
+                     std::numeric_limits<std::int32_t>::max());
     }
     return 0;
 }

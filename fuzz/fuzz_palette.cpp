@@ -42,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Entries 0..255 sit on lines 4..259 counted from 1.
         const long line = std::strtol(error.what() + sizeof kPrefix - 1, nullptr, 10);
         FUZZ_CHECK(line >= 4 && line <= 259, "refusal names line %ld: \"%s\"", line, error.what());
-        FUZZ_CHECK(message.find(", field ") != std::string_view::npos, "refusal names no field: \"%s\"", error.what());
+        FUZZ_CHECK(message.find(", field ") != std::string_view::npos, "refusal names no field: \"%s\"",
+                   error.what());
         FUZZ_CHECK(message.size() < 512, "a refusal of %zu characters", message.size());
         return 0;
     }

@@ -38,7 +38,8 @@ constexpr std::size_t kBmpHeader = 14 + 40 + 256 * 4;
 // A raster over its own picture bytes, reused across runs: a 2560 x 1920
 // table is 20 MB, so only what a run may have touched is cleared.
 struct Canvas {
-    std::vector<std::uint8_t> picture = std::vector<std::uint8_t>(std::size_t{kPictureWidth} * kPictureHeight);
+    std::vector<std::uint8_t> picture =
+        std::vector<std::uint8_t>(std::size_t{kPictureWidth} * kPictureHeight);
     Raster raster;
     Canvas() {
         const bool mapped = raster.MapFrameSurface({picture.data(), 8, kPictureWidth, kPictureHeight});
@@ -47,7 +48,8 @@ struct Canvas {
     void Clear(bool hiRes) {
         std::memset(picture.data(), 0, picture.size());
         std::memset(raster.HitBuffer().Data(), 0, raster.HitBuffer().Size() * sizeof(std::int32_t));
-        if (hiRes) std::memset(raster.HiResBuffer().Data(), 0, raster.HiResBuffer().Size() * sizeof(std::int32_t));
+        if (hiRes)
+            std::memset(raster.HiResBuffer().Data(), 0, raster.HiResBuffer().Size() * sizeof(std::int32_t));
     }
 };
 
@@ -70,24 +72,27 @@ bool SameCells(const Grid<T>& a, const Grid<T>& b) {
     return std::memcmp(a.Data(), b.Data(), a.Size() * sizeof(T)) == 0;
 }
 
-void CheckSame(const char* what, const Scene& scene, const Canvas& reference, const EngineState& referenceState,
-               const Canvas& other, const EngineState& otherState) {
-    FUZZ_CHECK(SameCells(reference.raster.HitBuffer(), other.raster.HitBuffer()), "%s: hit table differs", what);
+void CheckSame(const char* what, const Scene& scene, const Canvas& reference,
+               const EngineState& referenceState, const Canvas& other, const EngineState& otherState) {
+    FUZZ_CHECK(SameCells(reference.raster.HitBuffer(), other.raster.HitBuffer()), "%s: hit table differs",
+               what);
     if (scene.settings.HiRes)
-        FUZZ_CHECK(SameCells(reference.raster.HiResBuffer(), other.raster.HiResBuffer()), "%s: hi-res table differs",
-                   what);
+        FUZZ_CHECK(SameCells(reference.raster.HiResBuffer(), other.raster.HiResBuffer()),
+                   "%s: hi-res table differs", what);
     FUZZ_CHECK(reference.picture == other.picture, "%s: picture bytes differ", what);
     FUZZ_CHECK(std::memcmp(&referenceState.point, &otherState.point, sizeof(PointState)) == 0,
                "%s: point differs: (%.17g, %.17g) vs (%.17g, %.17g)", what, referenceState.point.X,
                referenceState.point.Y, otherState.point.X, otherState.point.Y);
-    FUZZ_CHECK(referenceState.RandSeed == otherState.RandSeed, "%s: seed %d vs %d", what, referenceState.RandSeed,
-               otherState.RandSeed);
+    FUZZ_CHECK(referenceState.RandSeed == otherState.RandSeed, "%s: seed %d vs %d", what,
+               referenceState.RandSeed, otherState.RandSeed);
     FUZZ_CHECK(referenceState.offPicture == otherState.offPicture, "%s: off-picture count %lld vs %lld", what,
-               static_cast<long long>(referenceState.offPicture), static_cast<long long>(otherState.offPicture));
+               static_cast<long long>(referenceState.offPicture),
+               static_cast<long long>(otherState.offPicture));
 }
 
 std::uint32_t ReadLe32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+           static_cast<std::uint32_t>(bytes[at + 3]) << 24;
 }
 
 MORVA_FUZZ_PLAIN void CheckCountFile(const Grid<std::int32_t>& counts, std::int32_t exposure) {
@@ -101,8 +106,7 @@ MORVA_FUZZ_PLAIN void CheckCountFile(const Grid<std::int32_t>& counts, std::int3
     for (std::size_t c = 0; c < n; ++c) {
         const std::int32_t clipped = cells[c] / exposure < 255 ? cells[c] / exposure : 255;
         FUZZ_CHECK(cells[c] >= 0, "negative count %d", cells[c]);
-        FUZZ_CHECK(stored[c] == clipped, "cell %zu: count %d stored as %d", c, cells[c],
-                   stored[c]);
+        FUZZ_CHECK(stored[c] == clipped, "cell %zu: count %d stored as %d", c, cells[c], stored[c]);
     }
 }
 
@@ -113,7 +117,8 @@ MORVA_FUZZ_PLAIN void CheckToneMapped(const Canvas& canvas, std::int32_t exposur
     const std::size_t n = canvas.picture.size();
     for (std::size_t c = 0; c < n; ++c) {
         const std::int32_t v = cells[c] / exposure < 255 ? cells[c] / exposure : 255;
-        FUZZ_CHECK(picture[c] == curve[v], "tone-mapped cell %zu: count %d gives %d", c, cells[c], picture[c]);
+        FUZZ_CHECK(picture[c] == curve[v], "tone-mapped cell %zu: count %d gives %d", c, cells[c],
+                   picture[c]);
     }
 }
 

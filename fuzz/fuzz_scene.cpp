@@ -27,7 +27,8 @@ bool FitsInt32(std::int64_t v) {
 
 void CheckAccepted(const Scene& scene) {
     const SceneSettings& s = scene.settings;
-    FUZZ_CHECK(s.TransformCount >= 1 && s.TransformCount <= kTransformSlots, "TransformCount=%d", s.TransformCount);
+    FUZZ_CHECK(s.TransformCount >= 1 && s.TransformCount <= kTransformSlots, "TransformCount=%d",
+               s.TransformCount);
     FUZZ_CHECK(s.Exposure >= 1, "Exposure=%d", s.Exposure);
     FUZZ_CHECK(s.InitialSeed == s.RandSeed, "InitialSeed=%d RandSeed=%d", s.InitialSeed, s.RandSeed);
     const auto count = static_cast<std::size_t>(s.TransformCount);
@@ -36,7 +37,8 @@ void CheckAccepted(const Scene& scene) {
         const TransformRec& r = scene.transforms[k];
         FUZZ_CHECK(r.Kind <= kQuadratic, "transform %zu has kind %d", k, r.Kind);
         FUZZ_CHECK(!std::isinf(r.Weight), "transform %zu has an infinite weight", k);
-        for (double c : r.Coef) FUZZ_CHECK(!std::isinf(c) && !std::isnan(c), "transform %zu has coefficient %g", k, c);
+        for (double c : r.Coef)
+            FUZZ_CHECK(!std::isinf(c) && !std::isnan(c), "transform %zu has coefficient %g", k, c);
     }
 
     if (s.HighSpeed) {
@@ -49,18 +51,23 @@ void CheckAccepted(const Scene& scene) {
         for (std::size_t k = 0; k < count; ++k) {
             const double weight = scene.transforms[k].Weight;
             const std::optional<std::int32_t> band = RoundToInt32(weight * 727.0);
-            FUZZ_CHECK(band.has_value(), "transform %zu: band of weight %.17g does not fit 32 bits", k, weight);
+            FUZZ_CHECK(band.has_value(), "transform %zu: band of weight %.17g does not fit 32 bits", k,
+                       weight);
             FUZZ_CHECK(WeightBand(weight) == *band, "transform %zu: engine band %lld, reader band %d", k,
                        static_cast<long long>(WeightBand(weight)), *band);
             const bool reached = highest < s.WeightTotal727;
             acc += *band;
-            if (reached) FUZZ_CHECK(FitsInt32(acc), "transform %zu: running band sum %lld", k, static_cast<long long>(acc));
+            if (reached)
+                FUZZ_CHECK(FitsInt32(acc), "transform %zu: running band sum %lld", k,
+                           static_cast<long long>(acc));
             if (acc > highest) highest = acc;
         }
         // A few draws across the whole range land on a used record or on none.
-        for (std::int64_t draw : {std::int64_t{0}, std::int64_t{s.WeightTotal727} / 2, std::int64_t{s.WeightTotal727} - 1}) {
+        for (std::int64_t draw :
+             {std::int64_t{0}, std::int64_t{s.WeightTotal727} / 2, std::int64_t{s.WeightTotal727} - 1}) {
             const int k = SelectFast(scene, static_cast<std::int32_t>(draw));
-            FUZZ_CHECK(k >= -1 && k < s.TransformCount, "draw %lld selects %d", static_cast<long long>(draw), k);
+            FUZZ_CHECK(k >= -1 && k < s.TransformCount, "draw %lld selects %d", static_cast<long long>(draw),
+                       k);
         }
     }
 
@@ -71,14 +78,17 @@ void CheckAccepted(const Scene& scene) {
         for (double bound : {s.HiResXMin, s.HiResXMax, s.HiResYMin, s.HiResYMax})
             FUZZ_CHECK(std::isfinite(bound), "HiRes bound %g", bound);
         // The window of the table is the picture, whichever way an axis runs.
-        FUZZ_CHECK((s.ScaleX > 0) == (s.HiResXMin < s.HiResXMax), "x bounds %g..%g", s.HiResXMin, s.HiResXMax);
-        FUZZ_CHECK((s.ScaleY > 0) == (s.HiResYMin < s.HiResYMax), "y bounds %g..%g", s.HiResYMin, s.HiResYMax);
+        FUZZ_CHECK((s.ScaleX > 0) == (s.HiResXMin < s.HiResXMax), "x bounds %g..%g", s.HiResXMin,
+                   s.HiResXMax);
+        FUZZ_CHECK((s.ScaleY > 0) == (s.HiResYMin < s.HiResYMax), "y bounds %g..%g", s.HiResYMin,
+                   s.HiResYMax);
     }
 
     const std::string description = DescribeScene(scene);
     FUZZ_CHECK(!description.empty(), "empty description");
-    FUZZ_CHECK(description.find("TransformCount=" + std::to_string(s.TransformCount) + "\n") != std::string::npos,
-               "description lacks the transform count");
+    FUZZ_CHECK(
+        description.find("TransformCount=" + std::to_string(s.TransformCount) + "\n") != std::string::npos,
+        "description lacks the transform count");
 }
 
 // The scene as its own file: the header, the transforms in use, and the
@@ -97,14 +107,15 @@ std::string WriteScene(const Scene& scene) {
     const std::int32_t perExposure = s.GroupTarget / (dAfterHeader ? 16 : 1) / s.Exposure;
     std::string text = s.HiRes && !dAfterHeader ? "D\r\n" : "";
     text += "h " + std::to_string(s.ScaleX) + " " + std::to_string(s.ScaleY) + " " +
-                       std::to_string(s.OffsetX) + " " + std::to_string(s.OffsetY) + " " +
-                       std::to_string(s.HitValue) + " " + std::to_string(s.Exposure) + " " +
-                       std::to_string(perExposure) + " " + std::to_string(s.TransformCount) + "\r\n";
+            std::to_string(s.OffsetX) + " " + std::to_string(s.OffsetY) + " " + std::to_string(s.HitValue) +
+            " " + std::to_string(s.Exposure) + " " + std::to_string(perExposure) + " " +
+            std::to_string(s.TransformCount) + "\r\n";
     for (std::int32_t k = 0; k < s.TransformCount; ++k) {
         const TransformRec& r = scene.transforms[static_cast<std::size_t>(k)];
         text += r.Kind == kAffine ? "a" : r.Kind == kProjective ? "p" : "s";
         text += " " + real(r.Weight);
-        for (int c = 0; c < (r.Kind == kAffine ? 6 : 12); ++c) text += " " + real(r.Coef[static_cast<std::size_t>(c)]);
+        for (int c = 0; c < (r.Kind == kAffine ? 6 : 12); ++c)
+            text += " " + real(r.Coef[static_cast<std::size_t>(c)]);
         text += "\r\n";
     }
     if (!s.HighSpeed) text += "S\r\n";

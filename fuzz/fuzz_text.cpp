@@ -60,7 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static std::vector<std::uint8_t> buffer(kGuardBefore + std::size_t{kStride} * kRows + kGuardBefore);
     std::fill(buffer.begin(), buffer.end(), kGuard);
     std::uint8_t* bits = buffer.data() + kGuardBefore;
-    for (int y = 0; y < kPictureHeight; ++y) std::memset(bits + std::size_t{kStride} * y, kPaper, kPictureWidth);
+    for (int y = 0; y < kPictureHeight; ++y)
+        std::memset(bits + std::size_t{kStride} * y, kPaper, kPictureWidth);
 
     FrameSurface surface;
     FUZZ_CHECK(MapFrameSurface({bits, 8, kStride, kRows}, surface), "cannot map the surface");
@@ -89,11 +90,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Guards before and after the rows, right of each picture row and in
     // the rows above the picture.
     static const std::vector<std::uint8_t> guardBlock(kGuardBefore, kGuard);
-    FUZZ_CHECK(std::memcmp(buffer.data(), guardBlock.data(), kGuardBefore) == 0, "guard before the picture written");
-    FUZZ_CHECK(std::memcmp(buffer.data() + buffer.size() - kGuardBefore, guardBlock.data(), kGuardBefore) == 0,
-               "guard after the picture written");
+    FUZZ_CHECK(std::memcmp(buffer.data(), guardBlock.data(), kGuardBefore) == 0,
+               "guard before the picture written");
+    FUZZ_CHECK(
+        std::memcmp(buffer.data() + buffer.size() - kGuardBefore, guardBlock.data(), kGuardBefore) == 0,
+        "guard after the picture written");
     const std::int64_t characters = static_cast<std::int64_t>(text.size());
-    const std::int64_t right = std::int64_t{X} + width + (bold ? characters : 0) + 1;  // italic leans one column
+    const std::int64_t right =
+        std::int64_t{X} + width + (bold ? characters : 0) + 1;  // italic leans one column
     const std::int64_t topRow = std::int64_t{kPictureHeight - 1} - Y;
     static const std::vector<std::uint8_t> guardRow(kStride, kGuard), paperRow(kPictureWidth, kPaper);
     for (int y = 0; y < kRows; ++y) {

@@ -8,7 +8,7 @@ packages=(
   libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth xdotool x11-apps imagemagick python3 python3-pil python3-xlib
-  clang libclang-rt-dev
+  clang libclang-rt-dev clang-format
 )
 
 missing=()

@@ -54,7 +54,8 @@ template <Accumulate Mode>
 inline void AddHiRes(Tables& t, std::size_t index, std::uint8_t value) {
     const bool wrapped = Mode == Accumulate::Subtract ? SubtractNarrow(t.hiRes[index], value)
                                                       : AddNarrow(t.hiRes[index], value);
-    if (wrapped) [[unlikely]] NoteWrap<Mode>(t, index);
+    if (wrapped) [[unlikely]]
+        NoteWrap<Mode>(t, index);
 }
 
 template <Accumulate Mode>
@@ -81,7 +82,7 @@ constexpr double kTwo31 = 2147483648.0;
 inline bool FastPixel(double product, std::int64_t offset, std::int64_t& pixel) {
     if (!(product > -kTwo31 && product < kTwo31)) return false;
     std::int64_t whole = static_cast<std::int64_t>(product);  // truncation...
-    whole -= static_cast<double>(whole) > product;             // ...made a floor
+    whole -= static_cast<double>(whole) > product;            // ...made a floor
     pixel = whole + offset;
     return true;
 }
@@ -139,17 +140,21 @@ inline void Plot(const FastScene& fs, const PointState& p, Tables& t, int step) 
             ConvertAff2(p, p.X, p.Y, c[0], c[1], c[2], c[3], c[4], c[5]);
             break;
         case kProjective:
-            ConvertProj2(p, p.X, p.Y, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8], c[9], c[10], c[11]);
+            ConvertProj2(p, p.X, p.Y, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8], c[9], c[10],
+                         c[11]);
             break;
         case kQuadratic:
-            ConvertSqr2(p, p.X, p.Y, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8], c[9], c[10], c[11]);
+            ConvertSqr2(p, p.X, p.Y, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8], c[9], c[10],
+                        c[11]);
             break;
         default:
             break;
     }
 }
 
-inline int SelectHighSpeed(const FastScene& fs, std::int32_t& seed) { return fs.Select(fs.Draw(RandomLong(seed))); }
+inline int SelectHighSpeed(const FastScene& fs, std::int32_t& seed) {
+    return fs.Select(fs.Draw(RandomLong(seed)));
+}
 
 // count steps from global step index first (its position in the group
 // decides the screen echo in high-resolution mode).
@@ -187,7 +192,8 @@ const __m128d kAbsMask = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll))
 // floor(m) + offset in both lanes as 32-bit integers, when both products are
 // inside the range where truncation is exact; false otherwise (the caller
 // takes the exact scalar path then).
-[[gnu::always_inline]] inline bool VectorPixels(__m128d m, __m128d offset, std::int32_t& low, std::int32_t& high) {
+[[gnu::always_inline]] inline bool VectorPixels(__m128d m, __m128d offset, std::int32_t& low,
+                                                std::int32_t& high) {
     const __m128d limit = _mm_set1_pd(kTwo31);
     if (_mm_movemask_pd(_mm_cmplt_pd(_mm_and_pd(m, kAbsMask), limit)) != 3) return false;
     const __m128d truncated = _mm_cvtepi32_pd(_mm_cvttpd_epi32(m));
@@ -201,8 +207,8 @@ const __m128d kAbsMask = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll))
 }
 
 template <bool HiRes, Accumulate Mode>
-void RunAffine(const FastScene& fs, const std::vector<AffineLanes>& lanes, PointState& p, std::int32_t& seed, Tables& t,
-               std::int64_t first, std::int64_t count) {
+void RunAffine(const FastScene& fs, const std::vector<AffineLanes>& lanes, PointState& p, std::int32_t& seed,
+               Tables& t, std::int64_t first, std::int64_t count) {
     const SceneSettings& s = fs.scene.settings;
     const std::int16_t* table = fs.drawTable.data();
     const AffineLanes* maps = lanes.data();
@@ -221,8 +227,8 @@ void RunAffine(const FastScene& fs, const std::vector<AffineLanes>& lanes, Point
 
     auto screen = [&](__m128d point) {
         std::int32_t px, py;
-        if (VectorPixels(_mm_mul_pd(scale, point), offset, px, py) && static_cast<std::uint32_t>(px) < kHitWidth &&
-            static_cast<std::uint32_t>(py) < kHitHeight) {
+        if (VectorPixels(_mm_mul_pd(scale, point), offset, px, py) &&
+            static_cast<std::uint32_t>(px) < kHitWidth && static_cast<std::uint32_t>(py) < kHitHeight) {
             AddTo<Mode>(local.hits[py * kHitWidth + px], value);
         } else {
             PlotScreen<Mode>(fs, _mm_cvtsd_f64(point), _mm_cvtsd_f64(_mm_unpackhi_pd(point, point)), local);
@@ -239,12 +245,16 @@ void RunAffine(const FastScene& fs, const std::vector<AffineLanes>& lanes, Point
             xy = _mm_add_pd(_mm_add_pd(_mm_mul_pd(m.yCoef, yy), _mm_mul_pd(m.xCoef, xx)), m.shift);
         }
         if constexpr (HiRes) {
-            const int inside = _mm_movemask_pd(_mm_and_pd(_mm_cmplt_pd(windowMin, xy), _mm_cmplt_pd(xy, windowMax)));
+            const int inside =
+                _mm_movemask_pd(_mm_and_pd(_mm_cmplt_pd(windowMin, xy), _mm_cmplt_pd(xy, windowMax)));
             if (inside == 3) {
                 std::int32_t x4, y4;
                 if (VectorPixels(_mm_mul_pd(scale4, xy), offset4, x4, y4) &&
-                    static_cast<std::uint32_t>(x4) < kHiResWidth && static_cast<std::uint32_t>(y4) < kHiResHeight) {
-                    AddHiRes<Mode>(local, static_cast<std::size_t>(y4) * kHiResWidth + static_cast<std::size_t>(x4), value);
+                    static_cast<std::uint32_t>(x4) < kHiResWidth &&
+                    static_cast<std::uint32_t>(y4) < kHiResHeight) {
+                    AddHiRes<Mode>(local,
+                                   static_cast<std::size_t>(y4) * kHiResWidth + static_cast<std::size_t>(x4),
+                                   value);
                     if (step % kEchoStride == 0) screen(xy);
                 } else {
                     PointState point;
@@ -274,7 +284,9 @@ void RunWarmUp(const FastScene& fs, PointState& p, std::int32_t seed, std::int64
     }
 }
 
-bool SameState(const PointState& a, const PointState& b) { return std::memcmp(&a, &b, sizeof(PointState)) == 0; }
+bool SameState(const PointState& a, const PointState& b) {
+    return std::memcmp(&a, &b, sizeof(PointState)) == 0;
+}
 
 // Replays a segment from its true start alongside the wrong start that the
 // speculative run took, adding the true plots and taking back the wrong
@@ -282,8 +294,9 @@ bool SameState(const PointState& a, const PointState& b) { return std::memcmp(&a
 // whether they met (then the speculative run's end is right), otherwise
 // *trueEnd holds the true end of the segment.
 template <bool HiRes>
-std::int64_t Correct(const FastScene& fs, PointState truePoint, PointState wrongPoint, std::int32_t seed, Tables& t,
-                     std::int64_t first, std::int64_t count, bool* converged, PointState* trueEnd) {
+std::int64_t Correct(const FastScene& fs, PointState truePoint, PointState wrongPoint, std::int32_t seed,
+                     Tables& t, std::int64_t first, std::int64_t count, bool* converged,
+                     PointState* trueEnd) {
     int step = static_cast<int>(first % kGroupSteps);
     const FastScene::Record* records = fs.records.data();
     for (std::int64_t j = 0; j < count; ++j) {
@@ -389,7 +402,8 @@ public:
           hiRes_(fs_.hiRes ? kHiResCells : 0, 0) {
         if (fs_.highSpeed && fs_.allAffine && !fs_.drawTable.empty()) {
             for (const auto& r : fs_.records) {
-                lanes_.push_back({_mm_set_pd(r.c[2], r.c[0]), _mm_set_pd(r.c[3], r.c[1]), _mm_set_pd(r.c[5], r.c[4])});
+                lanes_.push_back(
+                    {_mm_set_pd(r.c[2], r.c[0]), _mm_set_pd(r.c[3], r.c[1]), _mm_set_pd(r.c[5], r.c[4])});
             }
         }
         if (threads_ > 1) {
@@ -476,7 +490,8 @@ public:
 private:
     struct Local {
         explicit Local(bool withHiRes)
-            : hits(static_cast<std::size_t>(kHitWidth) * kHitHeight, 0), hiRes(withHiRes ? kHiResCells : 0, 0) {}
+            : hits(static_cast<std::size_t>(kHitWidth) * kHitHeight, 0),
+              hiRes(withHiRes ? kHiResCells : 0, 0) {}
         std::vector<std::int32_t> hits;
         std::vector<std::uint16_t> hiRes;
         std::vector<std::uint64_t> wraps;
@@ -540,7 +555,9 @@ private:
                 // Counts are never negative: the saturating packs and adds
                 // keep min(count, 255) exact.
                 auto saturated16 = [&](const std::int32_t* counts) {
-                    auto load = [&](int k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(counts + at + x + k)); };
+                    auto load = [&](int k) {
+                        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(counts + at + x + k));
+                    };
                     return std::pair{_mm_packs_epi32(load(0), load(4)), _mm_packs_epi32(load(8), load(12))};
                 };
                 auto [low, high] = saturated16(hits);
@@ -632,8 +649,9 @@ private:
                 bool converged = false;
                 PointState replayEnd;
                 const std::int64_t first = bound(t), count = bound(t + 1) - first;
-                const std::int64_t replayed = Correct<HiRes>(fs_, trueEnd, local.guess, local.seedAtStart,
-                                                             local.tables, first, count, &converged, &replayEnd);
+                const std::int64_t replayed =
+                    Correct<HiRes>(fs_, trueEnd, local.guess, local.seedAtStart, local.tables, first, count,
+                                   &converged, &replayEnd);
                 local.plottedSinceFold += replayed * fs_.hitValue;
                 longestFix = std::max(longestFix, replayed);
                 if (!converged) {

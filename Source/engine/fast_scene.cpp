@@ -23,7 +23,8 @@ FastScene::FastScene(const Scene& s)
         std::copy(s.transforms[k].Coef.begin(), s.transforms[k].Coef.end(), record.c);
         records.push_back(record);
     }
-    allAffine = std::all_of(records.begin(), records.end(), [](const Record& r) { return r.kind == kAffine; });
+    allAffine =
+        std::all_of(records.begin(), records.end(), [](const Record& r) { return r.kind == kAffine; });
     if (highSpeed && s.settings.WeightTotal727 >= 1) {
         weightTotal = static_cast<std::uint32_t>(s.settings.WeightTotal727);
         fastModMultiplier = ~std::uint64_t{0} / weightTotal + 1;

@@ -28,9 +28,7 @@ struct FastScene {
         return static_cast<std::uint32_t>((static_cast<UInt128>(low) * weightTotal) >> 64);
     }
     // The record a draw selects, or -1 for none.
-    int Select(std::uint32_t draw) const {
-        return drawTable.empty() ? SelectByBands(draw) : drawTable[draw];
-    }
+    int Select(std::uint32_t draw) const { return drawTable.empty() ? SelectByBands(draw) : drawTable[draw]; }
     int SelectByBands(std::uint32_t draw) const;
 
     const Scene& scene;

@@ -44,12 +44,12 @@ void ApplyTransform(PointState& point, const TransformRec& record) {
             ConvertAff2(point, point.X, point.Y, c[0], c[1], c[2], c[3], c[4], c[5]);
             break;
         case kProjective:
-            ConvertProj2(point, point.X, point.Y, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8], c[9], c[10],
-                         c[11]);
+            ConvertProj2(point, point.X, point.Y, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8], c[9],
+                         c[10], c[11]);
             break;
         case kQuadratic:
-            ConvertSqr2(point, point.X, point.Y, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8], c[9], c[10],
-                        c[11]);
+            ConvertSqr2(point, point.X, point.Y, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8], c[9],
+                        c[10], c[11]);
             break;
         default:
             break;

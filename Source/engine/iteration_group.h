@@ -35,7 +35,9 @@ inline std::optional<std::int32_t> PixelCoordinate(double value) {
 }
 
 // Weight * 727 rounded to nearest, ties to even.
-inline std::int64_t WeightBand(double weight) { return static_cast<std::int64_t>(std::nearbyint(weight * kWeightScale)); }
+inline std::int64_t WeightBand(double weight) {
+    return static_cast<std::int64_t>(std::nearbyint(weight * kWeightScale));
+}
 
 // The record that the fast selection picks for a draw, or -1 for none: the
 // first k whose running band sum exceeds the draw.

@@ -11,7 +11,8 @@ inline constexpr std::uint32_t kRandomMultiplier = 1664525u;
 inline constexpr std::uint32_t kRandomIncrement = 1013904223u;
 
 inline std::int32_t RandomLong(std::int32_t& randSeed) {
-    randSeed = static_cast<std::int32_t>(static_cast<std::uint32_t>(randSeed) * kRandomMultiplier + kRandomIncrement);
+    randSeed = static_cast<std::int32_t>(static_cast<std::uint32_t>(randSeed) * kRandomMultiplier +
+                                         kRandomIncrement);
     return randSeed;
 }
 

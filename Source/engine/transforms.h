@@ -19,8 +19,8 @@ struct PointState {
 // rendered result (the build forbids contraction into fused multiply-adds).
 
 // x' = A*x + B*y + E, y' = C*x + D*y + F.
-inline void ConvertAff2(PointState& state, double& X, double& Y, double A, double B, double C, double D, double E,
-                        double F) {
+inline void ConvertAff2(PointState& state, double& X, double& Y, double A, double B, double C, double D,
+                        double E, double F) {
     const double x0 = X, y0 = Y;
     state.XOld = x0;
     state.YOld = y0;
@@ -31,7 +31,8 @@ inline void ConvertAff2(PointState& state, double& X, double& Y, double A, doubl
 // x' = (A1*x + B1*y + C1) / (D1*x + E1*y + F1), likewise y' with the second
 // six; a coordinate whose denominator is zero or not a number keeps its value.
 inline void ConvertProj2(PointState& state, double& X, double& Y, double A1, double B1, double C1, double D1,
-                         double E1, double F1, double A2, double B2, double C2, double D2, double E2, double F2) {
+                         double E1, double F1, double A2, double B2, double C2, double D2, double E2,
+                         double F2) {
     const double x0 = X, y0 = Y;
     state.XOld = x0;
     state.YOld = y0;
@@ -43,7 +44,8 @@ inline void ConvertProj2(PointState& state, double& X, double& Y, double A1, dou
 
 // x' = A1*x^2 + B1*x*y + C1*y^2 + D1*x + E1*y + F1, likewise y'.
 inline void ConvertSqr2(PointState& state, double& X, double& Y, double A1, double B1, double C1, double D1,
-                        double E1, double F1, double A2, double B2, double C2, double D2, double E2, double F2) {
+                        double E1, double F1, double A2, double B2, double C2, double D2, double E2,
+                        double F2) {
     const double x0 = X, y0 = Y;
     state.XOld = x0;
     state.YOld = y0;

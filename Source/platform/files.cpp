@@ -1,11 +1,12 @@
 #include "platform/files.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "platform/error.h"
 

@@ -37,7 +37,9 @@ public:
     // Delivers the queued events only at the n-th ProcessMessages call (from 1).
     void HoldEventsUntilCall(int n) { releaseAtCall_ = n; }
     void SetKeyHeld(int virtualKey, bool held) { keysHeld_[virtualKey & 255] = held; }
-    void SetLabelListener(std::function<void(const std::string&)> listener) { labelListener_ = std::move(listener); }
+    void SetLabelListener(std::function<void(const std::string&)> listener) {
+        labelListener_ = std::move(listener);
+    }
 
     const std::vector<std::uint8_t>& PictureBytes() const { return picture_; }
     const std::string& Label() const { return label_; }

@@ -53,23 +53,23 @@ std::vector<std::uint8_t> EncodeBmp8(int width, int height, std::span<const std:
     const std::uint32_t imageSize = static_cast<std::uint32_t>(width) * static_cast<std::uint32_t>(height);
     std::vector<std::uint8_t> bytes(kPixelOffset + imageSize, 0);
     ByteWriter out(bytes);
-    out.U8('B');                   // Signature
+    out.U8('B');  // Signature
     out.U8('M');
     out.U32(kPixelOffset + imageSize);  // FileSize
-    out.U16(0);                    // Reserved1
-    out.U16(0);                    // Reserved2
-    out.U32(kPixelOffset);         // PixelDataOffset
-    out.U32(kInfoHeaderSize);      // InfoHeaderSize
-    out.I32(width);                // ImageWidth
-    out.I32(height);               // ImageHeight: positive, rows stored bottom-up
-    out.U16(1);                    // Planes
-    out.U16(8);                    // BitsPerPixel
-    out.U32(0);                    // Compression: none
-    out.U32(imageSize);            // ImageSize
-    out.U32(0);                    // XPixelsPerMetre
-    out.U32(0);                    // YPixelsPerMetre
-    out.U32(256);                  // ColoursUsed
-    out.U32(256);                  // ImportantColours
+    out.U16(0);                         // Reserved1
+    out.U16(0);                         // Reserved2
+    out.U32(kPixelOffset);              // PixelDataOffset
+    out.U32(kInfoHeaderSize);           // InfoHeaderSize
+    out.I32(width);                     // ImageWidth
+    out.I32(height);                    // ImageHeight: positive, rows stored bottom-up
+    out.U16(1);                         // Planes
+    out.U16(8);                         // BitsPerPixel
+    out.U32(0);                         // Compression: none
+    out.U32(imageSize);                 // ImageSize
+    out.U32(0);                         // XPixelsPerMetre
+    out.U32(0);                         // YPixelsPerMetre
+    out.U32(256);                       // ColoursUsed
+    out.U32(256);                       // ImportantColours
     for (const Rgb& colour : colours) {
         out.U8(colour.b);
         out.U8(colour.g);

@@ -4,6 +4,8 @@ namespace morva {
 
 namespace {
 
+// One row of sixteen entries per line.
+// clang-format off
 constexpr std::uint8_t kGreen[256] = {
     0,   2,   4,   6,   8,   10,  12,  14,  16,  18,  20,  22,  24,  26,  28,  30,
     31,  33,  35,  37,  39,  41,  42,  44,  46,  48,  50,  51,  53,  55,  57,  59,
@@ -22,6 +24,7 @@ constexpr std::uint8_t kGreen[256] = {
     251, 251, 251, 251, 252, 252, 252, 252, 252, 253, 253, 253, 253, 253, 253, 254,
     254, 254, 254, 254, 254, 254, 254, 254, 254, 254, 254, 254, 254, 254, 254, 255,
 };
+// clang-format on
 
 std::array<Rgb, 256> BuildTable() {
     std::array<Rgb, 256> table{};

@@ -51,7 +51,9 @@ std::optional<std::string_view> UsableLine(std::string_view rawLine) {
     return rawLine;
 }
 
-std::vector<std::string_view> SplitFields(std::string_view line) { return SplitFields(line, line.size() + 1); }
+std::vector<std::string_view> SplitFields(std::string_view line) {
+    return SplitFields(line, line.size() + 1);
+}
 
 std::vector<std::string_view> SplitFields(std::string_view line, std::size_t maxFields) {
     std::vector<std::string_view> fields;

@@ -1,10 +1,11 @@
 #include "scene/number_reader.h"
 
+#include <locale.h>
+#include <stdlib.h>
+
 #include <cerrno>
 #include <cmath>
 #include <limits>
-#include <locale.h>
-#include <stdlib.h>
 #include <string>
 
 #include "platform/error.h"
@@ -23,7 +24,8 @@ bool IsOctalDigit(char c) { return c >= '0' && c <= '7'; }
 locale_t CLocale() {
     static const locale_t locale = [] {
         locale_t made = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-        if (made == static_cast<locale_t>(nullptr)) throw MorvaError("Cannot create the C locale for reading numbers");
+        if (made == static_cast<locale_t>(nullptr))
+            throw MorvaError("Cannot create the C locale for reading numbers");
         return made;
     }();
     return locale;
@@ -44,7 +46,8 @@ std::string Quoted(std::string_view text) {
     constexpr std::size_t kLongestQuote = 64;
     constexpr std::size_t kShownOfLong = 40;
     if (text.size() <= kLongestQuote) return "\"" + std::string(text) + "\"";
-    return "\"" + std::string(text.substr(0, kShownOfLong)) + "...\" (" + std::to_string(text.size()) + " characters)";
+    return "\"" + std::string(text.substr(0, kShownOfLong)) + "...\" (" + std::to_string(text.size()) +
+           " characters)";
 }
 
 }  // namespace
@@ -64,7 +67,9 @@ IntegerReading ParseIntegerText(std::string_view text, const NumberFormat& forma
                                 std::int32_t maximum) {
     const IntegerReading mismatch{0, NumberFault::kTypeMismatch};
     std::size_t pos = 0;
-    auto startsWith = [&](std::string_view what) { return !what.empty() && text.substr(pos, what.size()) == what; };
+    auto startsWith = [&](std::string_view what) {
+        return !what.empty() && text.substr(pos, what.size()) == what;
+    };
 
     while (pos < text.size() && IsBlank(text[pos])) ++pos;
     std::string normalised;
@@ -148,7 +153,8 @@ RealReading ParseLenientReal(std::string_view text) {
             }
             bits.insert(0, (4 - bits.size() % 4) % 4, '0');
             for (std::size_t i = 0; i < bits.size(); i += 4) {
-                const int nibble = (bits[i] - '0') * 8 + (bits[i + 1] - '0') * 4 + (bits[i + 2] - '0') * 2 + (bits[i + 3] - '0');
+                const int nibble = (bits[i] - '0') * 8 + (bits[i + 1] - '0') * 4 + (bits[i + 2] - '0') * 2 +
+                                   (bits[i + 3] - '0');
                 hex += "0123456789abcdef"[nibble];
             }
         }
@@ -164,12 +170,15 @@ RealReading ParseLenientReal(std::string_view text) {
         bool point = false;
         for (char c = peek(); IsDigit(c) || (c == '.' && !point); c = peek()) {
             ++pos;
-            if (c == '.') point = true;
-            else (point ? fractionPart : integerPart) += c;
+            if (c == '.')
+                point = true;
+            else
+                (point ? fractionPart : integerPart) += c;
         }
         // A sign or a point alone reads as 0, and so does nothing at all.
         if (integerPart.empty() && fractionPart.empty()) return {};
-        normalised += (integerPart.empty() ? "0" : integerPart) + "." + (fractionPart.empty() ? "0" : fractionPart);
+        normalised +=
+            (integerPart.empty() ? "0" : integerPart) + "." + (fractionPart.empty() ? "0" : fractionPart);
         const char letter = peek();
         if (letter == 'e' || letter == 'E' || letter == 'd' || letter == 'D') {
             ++pos;
@@ -206,14 +215,16 @@ std::uint8_t ReadByteField(std::string_view text, const NumberFormat& format, st
     if (reading.fault == NumberFault::kTypeMismatch)
         throw MorvaError(std::string(where) + ": type mismatch: " + Quoted(text) + " is not a number");
     if (reading.fault == NumberFault::kOverflow)
-        throw MorvaError(std::string(where) + ": overflow: " + Quoted(text) + " is outside the range 0 to 255");
+        throw MorvaError(std::string(where) + ": overflow: " + Quoted(text) +
+                         " is outside the range 0 to 255");
     return static_cast<std::uint8_t>(reading.value);
 }
 
 double ReadRealField(std::string_view text, std::string_view where) {
     const RealReading reading = ParseLenientReal(text);
     if (reading.fault == NumberFault::kOverflow)
-        throw MorvaError(std::string(where) + ": overflow: " + Quoted(text) + " is too large for a real number");
+        throw MorvaError(std::string(where) + ": overflow: " + Quoted(text) +
+                         " is too large for a real number");
     return reading.value;
 }
 

@@ -22,7 +22,8 @@ struct PaletteRGB {
 // them and everything after them are not read. A line or field that is not
 // there leaves its entry 0. A field that is empty, not a number or outside
 // 0 to 255 throws MorvaError naming fileName and the line.
-PaletteRGB ParsePalette(std::string_view text, const NumberFormat& format, std::string_view fileName = kPaletteFileName);
+PaletteRGB ParsePalette(std::string_view text, const NumberFormat& format,
+                        std::string_view fileName = kPaletteFileName);
 
 // Reads MORVA.pal from the folder; a missing or unreadable file reads as
 // empty text and leaves every entry 0.

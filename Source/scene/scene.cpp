@@ -1,12 +1,13 @@
 #include "scene/scene.h"
 
+#include <langinfo.h>
+#include <locale.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <langinfo.h>
 #include <limits>
-#include <locale.h>
 #include <optional>
 #include <vector>
 
@@ -43,7 +44,8 @@ bool FitsInt32(std::int64_t value) { return value >= kInt32Min && value <= kInt3
 // consults it.
 std::string FormatReal(double value, int significantDigits) {
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, significantDigits);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, significantDigits);
     return std::string(buffer, result.ptr);
 }
 
@@ -62,7 +64,8 @@ public:
         std::size_t lineNumber = 0;
         for (std::size_t start = 0;;) {
             const std::size_t feed = text.find('\n', start);
-            const std::string_view raw = text.substr(start, feed == std::string_view::npos ? feed : feed - start);
+            const std::string_view raw =
+                text.substr(start, feed == std::string_view::npos ? feed : feed - start);
             const std::optional<std::string_view> line = UsableLine(raw);
             ++lineNumber;
             if (line) ReadLine(*line, lineNumber);
@@ -90,14 +93,29 @@ private:
         // The first character decides the kind, case-sensitively; anything
         // else is a comment.
         switch (line.front()) {
-            case '_': ReadDirective(line, lineNumber); break;
-            case 'h': ReadHeader(line, lineNumber); break;
-            case 'D': ApplyHiRes(lineNumber); break;
-            case 'S': scene_.settings.HighSpeed = false; break;
-            case 'a': ReadTransform(line, lineNumber, kAffine, kAffineFields); break;
-            case 'p': ReadTransform(line, lineNumber, kProjective, kTwelveCoefFields); break;
-            case 's': ReadTransform(line, lineNumber, kQuadratic, kTwelveCoefFields); break;
-            default: break;
+            case '_':
+                ReadDirective(line, lineNumber);
+                break;
+            case 'h':
+                ReadHeader(line, lineNumber);
+                break;
+            case 'D':
+                ApplyHiRes(lineNumber);
+                break;
+            case 'S':
+                scene_.settings.HighSpeed = false;
+                break;
+            case 'a':
+                ReadTransform(line, lineNumber, kAffine, kAffineFields);
+                break;
+            case 'p':
+                ReadTransform(line, lineNumber, kProjective, kTwelveCoefFields);
+                break;
+            case 's':
+                ReadTransform(line, lineNumber, kQuadratic, kTwelveCoefFields);
+                break;
+            default:
+                break;
         }
     }
 
@@ -109,7 +127,8 @@ private:
         // is complete, because a short line is cut whole.
         std::vector<std::string_view> fields = SplitFields(line, needed + 1);
         if (fields.size() < needed + 1) {
-            Refuse(lineNumber, what + " needs " + std::to_string(needed) + (needed == 1 ? " field" : " fields") +
+            Refuse(lineNumber, what + " needs " + std::to_string(needed) +
+                                   (needed == 1 ? " field" : " fields") +
                                    " after its keyword, this one has " + std::to_string(fields.size() - 1));
         }
         return fields;
@@ -119,7 +138,8 @@ private:
         return "a line beginning with \"" + std::string(1, line.front()) + "\"";
     }
 
-    std::int32_t Integer(const std::vector<std::string_view>& fields, std::size_t lineNumber, std::size_t k) const {
+    std::int32_t Integer(const std::vector<std::string_view>& fields, std::size_t lineNumber,
+                         std::size_t k) const {
         return ReadIntegerField(fields[k], format_, Place(lineNumber, k));
     }
 
@@ -130,12 +150,14 @@ private:
             if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
         }
         if (keyword != kSetSeed) return;
-        const std::vector<std::string_view> fields = FieldsOf(line, lineNumber, kSeedFields, "the \"_setseed\" line");
+        const std::vector<std::string_view> fields =
+            FieldsOf(line, lineNumber, kSeedFields, "the \"_setseed\" line");
         scene_.settings.RandSeed = Integer(fields, lineNumber, 1);
     }
 
     void ReadHeader(std::string_view line, std::size_t lineNumber) {
-        const std::vector<std::string_view> fields = FieldsOf(line, lineNumber, kHeaderFields, KindOf(line) + " (a header)");
+        const std::vector<std::string_view> fields =
+            FieldsOf(line, lineNumber, kHeaderFields, KindOf(line) + " (a header)");
         SceneSettings& s = scene_.settings;
         s.ScaleX = Integer(fields, lineNumber, 1);
         s.ScaleY = Integer(fields, lineNumber, 2);
@@ -155,8 +177,9 @@ private:
             s.GroupTarget = static_cast<std::int32_t>(product);
         } else {
             s.GroupTarget = 0;
-            groupTargetFault_ = Place(lineNumber) + ": overflow: the group target " + std::to_string(groupsPerExposure) +
-                                " x " + std::to_string(s.Exposure) + " (field 7 times field 6) does not fit in 32 bits";
+            groupTargetFault_ = Place(lineNumber) + ": overflow: the group target " +
+                                std::to_string(groupsPerExposure) + " x " + std::to_string(s.Exposure) +
+                                " (field 7 times field 6) does not fit in 32 bits";
         }
     }
 
@@ -173,14 +196,16 @@ private:
         }
     }
 
-    void ReadTransform(std::string_view line, std::size_t lineNumber, TransformKind kind, std::size_t fieldCount) {
+    void ReadTransform(std::string_view line, std::size_t lineNumber, TransformKind kind,
+                       std::size_t fieldCount) {
         if (nextSlot_ >= static_cast<std::size_t>(kTransformSlots))
             Refuse(lineNumber, "more than " + std::to_string(kTransformSlots) + " transform lines");
         const std::vector<std::string_view> fields = FieldsOf(line, lineNumber, fieldCount, KindOf(line));
         TransformRec& record = scene_.transforms[nextSlot_];
         record.Kind = kind;
         record.Weight = ReadRealField(fields[1], Place(lineNumber, 1));
-        for (std::size_t k = 2; k <= fieldCount; ++k) record.Coef[k - 2] = ReadRealField(fields[k], Place(lineNumber, k));
+        for (std::size_t k = 2; k <= fieldCount; ++k)
+            record.Coef[k - 2] = ReadRealField(fields[k], Place(lineNumber, k));
         slotLine_[nextSlot_] = lineNumber;
         ++nextSlot_;
     }
@@ -194,7 +219,8 @@ private:
         if (headerLine_ == 0) Refuse(0, "the scene has no header line (a line beginning with \"h\")");
         if (groupTargetFault_) throw MorvaError(*groupTargetFault_);
         if (s.Exposure < 1)
-            Refuse(headerLine_, "the exposure (field 6) is " + std::to_string(s.Exposure) + "; it must be at least 1");
+            Refuse(headerLine_,
+                   "the exposure (field 6) is " + std::to_string(s.Exposure) + "; it must be at least 1");
         if (s.TransformCount < 1 || s.TransformCount > kTransformSlots) {
             Refuse(headerLine_, "the number of transforms (field 8) is " + std::to_string(s.TransformCount) +
                                     "; it must be 1 to " + std::to_string(kTransformSlots));
@@ -207,13 +233,16 @@ private:
         if (s.HighSpeed) {
             const double total = std::floor(s.WeightSum * kWeightScale + 0.5);
             if (!(total >= static_cast<double>(kInt32Min) && total <= static_cast<double>(kInt32Max))) {
-                Refuse(0, "overflow: the weights of the transforms in use add up to " + FormatReal(s.WeightSum, 6) +
+                Refuse(0, "overflow: the weights of the transforms in use add up to " +
+                              FormatReal(s.WeightSum, 6) +
                               ", too much for the fast selection (727 times the sum must fit in 32 bits)");
             }
             s.WeightTotal727 = static_cast<std::int32_t>(total);
             if (s.WeightTotal727 < 1) {
-                Refuse(0, "the weights of the transforms in use add up to " + FormatReal(s.WeightSum, 6) +
-                              ", too little for the fast selection (727 times the sum must round to at least 1)");
+                Refuse(
+                    0,
+                    "the weights of the transforms in use add up to " + FormatReal(s.WeightSum, 6) +
+                        ", too little for the fast selection (727 times the sum must round to at least 1)");
             }
             CheckWeightBands(count);
         }
@@ -242,14 +271,16 @@ private:
             const std::optional<std::int32_t> band = RoundToInt32(weight * kWeightScale);
             const std::string place = slotLine_[k] > 0 ? Place(slotLine_[k], 1) : Place(0);
             if (!band) {
-                throw MorvaError(place + ": overflow: the weight " + FormatReal(weight, 6) +
-                                 " is too large for the fast selection (727 times the weight must fit in 32 bits)");
+                throw MorvaError(
+                    place + ": overflow: the weight " + FormatReal(weight, 6) +
+                    " is too large for the fast selection (727 times the weight must fit in 32 bits)");
             }
             const bool reached = highest <= lastDraw;
             acc += *band;
             if (reached && !FitsInt32(acc)) {
-                throw MorvaError(place + ": overflow: the weights up to this transform add up to more than the fast "
-                                         "selection can count (727 times the running sum must fit in 32 bits)");
+                throw MorvaError(place +
+                                 ": overflow: the weights up to this transform add up to more than the fast "
+                                 "selection can count (727 times the running sum must fit in 32 bits)");
             }
             if (acc > highest) highest = acc;
         }
@@ -258,7 +289,8 @@ private:
     void CheckHiResMapping() const {
         const SceneSettings& s = scene_.settings;
         if (s.ScaleX == 0 || s.ScaleY == 0) {
-            Refuse(headerLine_, std::string("the ") + (s.ScaleX == 0 ? "x scale (field 1)" : "y scale (field 2)") +
+            Refuse(headerLine_, std::string("the ") +
+                                    (s.ScaleX == 0 ? "x scale (field 1)" : "y scale (field 2)") +
                                     " is 0, which the high-resolution mode (\"D\" line) cannot divide by");
         }
         struct Value {
@@ -271,8 +303,9 @@ private:
                                 {s.OffsetY, "y offset (field 4)"}};
         for (const Value& v : values) {
             if (!FitsInt32(kHiResFactor * v.value)) {
-                Refuse(headerLine_, std::string("overflow: the ") + v.name + " " + std::to_string(v.value) +
-                                        " is too large for the high-resolution mode (4 times it must fit in 32 bits)");
+                Refuse(headerLine_,
+                       std::string("overflow: the ") + v.name + " " + std::to_string(v.value) +
+                           " is too large for the high-resolution mode (4 times it must fit in 32 bits)");
             }
         }
     }
@@ -290,10 +323,14 @@ private:
 
 const char* KindName(std::uint8_t kind) {
     switch (kind) {
-        case kAffine: return "affine";
-        case kProjective: return "projective";
-        case kQuadratic: return "quadratic";
-        default: return "unknown";
+        case kAffine:
+            return "affine";
+        case kProjective:
+            return "projective";
+        case kQuadratic:
+            return "quadratic";
+        default:
+            return "unknown";
     }
 }
 
@@ -312,11 +349,13 @@ NumberFormat UserNumberFormat() {
     return format;
 }
 
-Scene ParseScene(std::string_view text, std::int32_t startSeed, const NumberFormat& format, std::string_view fileName) {
+Scene ParseScene(std::string_view text, std::int32_t startSeed, const NumberFormat& format,
+                 std::string_view fileName) {
     return SceneParser(fileName, startSeed, format).Parse(text);
 }
 
-Scene LoadScene(FileSystem& files, const std::string& folder, std::int32_t startSeed, const NumberFormat& format) {
+Scene LoadScene(FileSystem& files, const std::string& folder, std::int32_t startSeed,
+                const NumberFormat& format) {
     const std::string path = JoinPath(folder, kSceneFileName);
     std::string error;
     const std::optional<std::string> text = files.ReadFile(path, &error);
@@ -327,9 +366,15 @@ Scene LoadScene(FileSystem& files, const std::string& folder, std::int32_t start
 std::string DescribeScene(const Scene& scene) {
     const SceneSettings& s = scene.settings;
     std::string out;
-    auto integer = [&](const char* name, std::int64_t value) { out += std::string(name) + "=" + std::to_string(value) + "\n"; };
-    auto real = [&](const char* name, double value) { out += std::string(name) + "=" + FormatReal(value, 17) + "\n"; };
-    auto flag = [&](const char* name, bool value) { out += std::string(name) + "=" + (value ? "on" : "off") + "\n"; };
+    auto integer = [&](const char* name, std::int64_t value) {
+        out += std::string(name) + "=" + std::to_string(value) + "\n";
+    };
+    auto real = [&](const char* name, double value) {
+        out += std::string(name) + "=" + FormatReal(value, 17) + "\n";
+    };
+    auto flag = [&](const char* name, bool value) {
+        out += std::string(name) + "=" + (value ? "on" : "off") + "\n";
+    };
 
     integer("ScaleX", s.ScaleX);
     integer("ScaleY", s.ScaleY);
@@ -357,7 +402,8 @@ std::string DescribeScene(const Scene& scene) {
         out += prefix + "kind=" + KindName(record.Kind) + "\n";
         out += prefix + "weight=" + FormatReal(record.Weight, 17) + "\n";
         out += prefix + "coef=";
-        for (std::size_t c = 0; c < record.Coef.size(); ++c) out += (c ? " " : "") + FormatReal(record.Coef[c], 17);
+        for (std::size_t c = 0; c < record.Coef.size(); ++c)
+            out += (c ? " " : "") + FormatReal(record.Coef[c], 17);
         out += "\n";
     }
     return out;

@@ -69,7 +69,8 @@ Scene ParseScene(std::string_view text, std::int32_t startSeed, const NumberForm
 
 // Reads MORVA.TXT from the folder and parses it; a missing, unreadable or
 // empty file is refused with a message.
-Scene LoadScene(FileSystem& files, const std::string& folder, std::int32_t startSeed, const NumberFormat& format);
+Scene LoadScene(FileSystem& files, const std::string& folder, std::int32_t startSeed,
+                const NumberFormat& format);
 
 // Every setting, the derived values and the transforms in use as stable
 // name=value lines (doubles with 17 significant digits).

@@ -13,7 +13,8 @@ std::string TextFileService::fsoReadFile(const std::string& FileName) const {
     return content ? std::move(*content) : std::string();
 }
 
-bool TextFileService::fsoRecordFile(const std::string& FileName, std::string_view Str, std::string* error) const {
+bool TextFileService::fsoRecordFile(const std::string& FileName, std::string_view Str,
+                                    std::string* error) const {
     const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(Str.data()), Str.size());
     try {
         files_.ReplaceFile(FileName, bytes);

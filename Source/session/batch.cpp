@@ -26,7 +26,8 @@ std::string RenderSummary(std::int64_t groups, double seconds) {
     const double points = static_cast<double>(groups) * kGroupSteps;
     char text[160];
     std::snprintf(text, sizeof text, "morva: %lld groups, %.0f points in %.2f s (%.1f M points/s)\n",
-                  static_cast<long long>(groups), points, seconds, seconds > 0 ? points / seconds / 1e6 : 0.0);
+                  static_cast<long long>(groups), points, seconds,
+                  seconds > 0 ? points / seconds / 1e6 : 0.0);
     return text;
 }
 
@@ -56,7 +57,8 @@ int RunBatchWith(FrmMorva& session, const std::string& picturePath, std::ostream
     const auto start = std::chrono::steady_clock::now();
     try {
         const auto outcome = session.Form_Load();
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         err << "\n";
         if (outcome == FrmMorva::Outcome::Refused) return 1;
         session.SaveFiles();
@@ -64,7 +66,8 @@ int RunBatchWith(FrmMorva& session, const std::string& picturePath, std::ostream
         err << RenderSummary(session.GroupsTraced(), seconds);
         if (session.Engine().offPicture > 0) {
             err << "morva: " << session.Engine().offPicture
-                << " points had a pixel coordinate beyond the 32-bit range or not a number; they were not plotted\n";
+                << " points had a pixel coordinate beyond the 32-bit range or not a number; they were not "
+                   "plotted\n";
         }
         if (outcome == FrmMorva::Outcome::Stopped) {
             err << "morva: interrupted after " << session.GroupsTraced()

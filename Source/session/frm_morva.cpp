@@ -23,9 +23,14 @@ constexpr std::int32_t kCadenceMask = 127;
 
 }  // namespace
 
-FrmMorva::FrmMorva(Window& window, Clock& clock, UniformRandom& uniform, FileSystem& files, SessionConfig config,
-                   std::ostream& log)
-    : window_(window), clock_(clock), uniform_(uniform), files_(files), config_(std::move(config)), log_(log) {
+FrmMorva::FrmMorva(Window& window, Clock& clock, UniformRandom& uniform, FileSystem& files,
+                   SessionConfig config, std::ostream& log)
+    : window_(window),
+      clock_(clock),
+      uniform_(uniform),
+      files_(files),
+      config_(std::move(config)),
+      log_(log) {
     window_.SetHandler(this);
 }
 
@@ -111,7 +116,8 @@ FrmMorva::Outcome FrmMorva::Form_Load() {
 int FrmMorva::BatchLength() const {
     // Up to the group after which messages are processed, and never past
     // the last group of the render.
-    const std::int32_t last = std::min(GroupsDone_ | kCadenceMask, std::max(scene_.settings.GroupTarget, GroupsDone_));
+    const std::int32_t last =
+        std::min(GroupsDone_ | kCadenceMask, std::max(scene_.settings.GroupTarget, GroupsDone_));
     return static_cast<int>(last - GroupsDone_ + 1);
 }
 
@@ -185,7 +191,8 @@ void FrmMorva::SavePicture(const std::string& path) {
     const FrameSurface& surface = raster_.Surface();
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(kPictureWidth) * kPictureHeight);
     for (int y = 0; y < kPictureHeight; ++y) {
-        for (int x = 0; x < kPictureWidth; ++x) pixels[static_cast<std::size_t>(y) * kPictureWidth + x] = surface(x, y);
+        for (int x = 0; x < kPictureWidth; ++x)
+            pixels[static_cast<std::size_t>(y) * kPictureWidth + x] = surface(x, y);
     }
     files_.ReplaceFile(path, EncodeBmp8(kPictureWidth, kPictureHeight, pixels, WindowColourTable()));
     log_ << "morva: wrote " << path << std::endl;

@@ -24,10 +24,10 @@ class GroupRenderer;
 class UniformRandom;
 
 struct SessionConfig {
-    std::string folder;          // holds MORVA.TXT and MORVA.pal, receives the BMP files
-    NumberFormat numberFormat;   // of integer fields
-    int threads = 1;             // threads of the fast selection's renderer
-    bool reference = false;      // render with the straightforward reference loop
+    std::string folder;         // holds MORVA.TXT and MORVA.pal, receives the BMP files
+    NumberFormat numberFormat;  // of integer fields
+    int threads = 1;            // threads of the fast selection's renderer
+    bool reference = false;     // render with the straightforward reference loop
 };
 
 // The render session: the window's start-up, the render loop with its

@@ -7,7 +7,8 @@ namespace morva {
 
 std::string PCStr(std::int32_t number, std::int32_t minLen) {
     std::string s = std::to_string(number);
-    if (static_cast<std::int64_t>(s.size()) < minLen) s.insert(0, static_cast<std::size_t>(minLen) - s.size(), '0');
+    if (static_cast<std::int64_t>(s.size()) < minLen)
+        s.insert(0, static_cast<std::size_t>(minLen) - s.size(), '0');
     return s;
 }
 
@@ -25,8 +26,8 @@ float PercentDone(std::int32_t groupsDone, std::int32_t groupTarget) {
 }
 
 std::int32_t RemainingMs(std::int32_t elapsedMs, std::int32_t groupsDone, std::int32_t groupTarget) {
-    const auto groupsLeft =
-        static_cast<std::int32_t>(static_cast<std::uint32_t>(groupTarget) - static_cast<std::uint32_t>(groupsDone));
+    const auto groupsLeft = static_cast<std::int32_t>(static_cast<std::uint32_t>(groupTarget) -
+                                                      static_cast<std::uint32_t>(groupsDone));
     const double estimate = static_cast<double>(elapsedMs) / groupsDone * groupsLeft;
     const double rounded = std::nearbyint(estimate);
     if (std::isnan(rounded)) return 0;
@@ -39,13 +40,14 @@ std::optional<std::string> ProgressText(const ProgressInputs& in) {
     if (in.ElapsedMs == 0 || in.GroupsDone == 0) return std::nullopt;
     const float percent = PercentDone(in.GroupsDone, in.GroupTarget);
     const std::int32_t remaining = RemainingMs(in.ElapsedMs, in.GroupsDone, in.GroupTarget);
-    std::string text = std::to_string(in.GroupsDone) + " of " + std::to_string(in.GroupTarget) + " groups traced; " +
-                       std::to_string(static_cast<long long>(std::floor(percent))) + "%; Speed: " +
-                       std::to_string(in.GroupsPerSecond) + " gps";
+    std::string text = std::to_string(in.GroupsDone) + " of " + std::to_string(in.GroupTarget) +
+                       " groups traced; " + std::to_string(static_cast<long long>(std::floor(percent))) +
+                       "%; Speed: " + std::to_string(in.GroupsPerSecond) + " gps";
     if (in.HiRes) text += "; HiRes Output";
     if (in.HighSpeed) text += "; High Speed";
-    text += "\r\nBuilding time: " + GetTimeForm(in.ElapsedMs) + "; estimated time remaining: " +
-            GetTimeForm(remaining) + "; seed: " + std::to_string(in.InitialSeed);
+    text += "\r\nBuilding time: " + GetTimeForm(in.ElapsedMs) +
+            "; estimated time remaining: " + GetTimeForm(remaining) +
+            "; seed: " + std::to_string(in.InitialSeed);
     return text;
 }
 

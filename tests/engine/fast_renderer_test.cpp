@@ -113,7 +113,8 @@ void ExpectIdentical(const Render& expected, const Render& actual, const std::st
     ASSERT_EQ(std::memcmp(eh.Data(), ah.Data(), eh.Size() * 4), 0) << what << ": hit table differs";
     const auto& eb = expected.raster.HiResBuffer();
     const auto& ab = actual.raster.HiResBuffer();
-    ASSERT_EQ(std::memcmp(eb.Data(), ab.Data(), eb.Size() * 4), 0) << what << ": high-resolution table differs";
+    ASSERT_EQ(std::memcmp(eb.Data(), ab.Data(), eb.Size() * 4), 0)
+        << what << ": high-resolution table differs";
     ASSERT_EQ(expected.picture, actual.picture) << what << ": picture bytes differ";
     ASSERT_TRUE(expected.shown == actual.shown) << what << ": a repainted picture differs";
     ASSERT_EQ(std::memcmp(&expected.state.point, &actual.state.point, sizeof(PointState)), 0)
@@ -163,13 +164,16 @@ TEST(FastRenderer, CountsSaturateAlikeOnEveryPath) {
         prefill(fast);
         auto renderer = MakeFastRenderer(scene, uniform, threads);
         RunBatches(*renderer, fast, {1, 127}, 3);
-        EXPECT_EQ(std::memcmp(reference.raster.HitBuffer().Data(), fast.raster.HitBuffer().Data(), 640 * 480 * 4), 0);
+        EXPECT_EQ(
+            std::memcmp(reference.raster.HitBuffer().Data(), fast.raster.HitBuffer().Data(), 640 * 480 * 4),
+            0);
         EXPECT_EQ(std::memcmp(reference.raster.HiResBuffer().Data(), fast.raster.HiResBuffer().Data(),
                               std::size_t{2560} * 1920 * 4),
                   0);
     }
     const auto& hiRes = reference.raster.HiResBuffer();
-    EXPECT_EQ(*std::max_element(hiRes.Data(), hiRes.Data() + hiRes.Size()), kHitCellMax) << "nothing saturated";
+    EXPECT_EQ(*std::max_element(hiRes.Data(), hiRes.Data() + hiRes.Size()), kHitCellMax)
+        << "nothing saturated";
 }
 
 TEST(FastRenderer, ChaoticSceneMatchesAndFallsBackToOneThread) {

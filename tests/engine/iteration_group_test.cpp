@@ -52,7 +52,7 @@ TEST(Selection, BandsRoundOneByOneHalfToEven) {
     EXPECT_EQ(SelectFast(gap, 6), 0);
     EXPECT_EQ(SelectFast(gap, 7), 1);
     EXPECT_EQ(SelectFast(gap, 725), 2);
-    EXPECT_EQ(SelectFast(gap, 726), -1);  // no transform
+    EXPECT_EQ(SelectFast(gap, 726), -1);               // no transform
     Scene halves = test::MakeAffineScene({0.5, 0.5});  // 363.5 goes to 364 twice
     EXPECT_EQ(SelectFast(halves, 363), 0);
     EXPECT_EQ(SelectFast(halves, 364), 1);
@@ -119,7 +119,8 @@ TEST_F(PlotFixture, HiResWindowIsExclusiveAndEchoesEverySixteenthStep) {
     PlotAt(scene, 1.0, 1.0, 2032);
     EXPECT_EQ(raster.HitBuffer()(365, 60), 2);
 
-    for (auto [x, y] : {std::pair{s.HiResXMin, 1.0}, {s.HiResXMax, 1.0}, {1.0, s.HiResYMin}, {1.0, s.HiResYMax}}) {
+    for (auto [x, y] :
+         {std::pair{s.HiResXMin, 1.0}, {s.HiResXMax, 1.0}, {1.0, s.HiResYMin}, {1.0, s.HiResYMax}}) {
         PlotAt(scene, x, y, 16);
     }
     PlotAt(scene, std::numeric_limits<double>::quiet_NaN(), 1.0, 16);
@@ -161,9 +162,9 @@ TEST(DrawFrameFr, RunsTheWorkedExampleStepForStep) {
     std::int32_t seed = 1;
     for (int i = 0; i < kGroupSteps; ++i) RandomLong(seed);
     EXPECT_EQ(state.RandSeed, seed);
-    EXPECT_EQ(raster.HitBuffer()(320 + 45 * 1, 15), 1);   // step 1: record 1 from 0
-    EXPECT_EQ(raster.HitBuffer()(320 + 45 * 2, 15), 1);   // step 2: record 1 again
-    EXPECT_GE(raster.HitBuffer()(320 + 45 * 5, 15), 1);   // step 3: record 0
+    EXPECT_EQ(raster.HitBuffer()(320 + 45 * 1, 15), 1);  // step 1: record 1 from 0
+    EXPECT_EQ(raster.HitBuffer()(320 + 45 * 2, 15), 1);  // step 2: record 1 again
+    EXPECT_GE(raster.HitBuffer()(320 + 45 * 5, 15), 1);  // step 3: record 0
     std::int64_t total = 0;
     for (std::size_t k = 0; k < raster.HitBuffer().Size(); ++k) total += raster.HitBuffer().Data()[k];
     EXPECT_LE(total, kGroupSteps);
@@ -184,7 +185,8 @@ TEST(DrawFrameFr, SameSeedSameImage) {
         state.RandSeed = seed;
         UniformRandom uniform;
         for (int g = 0; g < 20; ++g) DrawFrameFr(scene, state, raster, uniform);
-        return std::vector<std::int32_t>(raster.HitBuffer().Data(), raster.HitBuffer().Data() + raster.HitBuffer().Size());
+        return std::vector<std::int32_t>(raster.HitBuffer().Data(),
+                                         raster.HitBuffer().Data() + raster.HitBuffer().Size());
     };
     EXPECT_EQ(render(12345), render(12345));
     EXPECT_NE(render(12345), render(54321));

@@ -51,7 +51,8 @@ TEST(NarrowCounts, FoldingAddsEveryTableWithItsWrapsAndSaturatesOnce) {
     std::mt19937 rng(2024);
     std::vector<std::int32_t> wide(kCells);
     for (std::size_t c = 0; c < kCells; ++c) {
-        wide[c] = c % 8 == 0 ? static_cast<std::int32_t>(kLimit - 100000) : static_cast<std::int32_t>(rng() % 1000);
+        wide[c] =
+            c % 8 == 0 ? static_cast<std::int32_t>(kLimit - 100000) : static_cast<std::int32_t>(rng() % 1000);
     }
     Narrow own(kCells), first(kCells), second(kCells);
     for (int i = 0; i < 200000; ++i) {
@@ -80,8 +81,9 @@ TEST(NarrowCounts, FoldingAddsEveryTableWithItsWrapsAndSaturatesOnce) {
     for (std::size_t c = 0; c < kCells; ++c) {
         wide[c] = static_cast<std::int32_t>(std::min(wide[c] + (own.truth[c] - own.cells[c]), kLimit));
     }
-    const std::vector<NarrowTable> tables = {
-        {own.cells.data(), nullptr}, {first.cells.data(), &first.wraps}, {second.cells.data(), &second.wraps}};
+    const std::vector<NarrowTable> tables = {{own.cells.data(), nullptr},
+                                             {first.cells.data(), &first.wraps},
+                                             {second.cells.data(), &second.wraps}};
     for (std::size_t from : {0, 5, 6, 40}) {  // bands of uneven size
         const std::size_t end = from == 0 ? 5 : from == 5 ? 6 : from == 6 ? 40 : kCells;
         FoldNarrow(wide.data(), from, end, tables);

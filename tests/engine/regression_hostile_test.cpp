@@ -24,7 +24,8 @@ namespace {
 constexpr int kGroups = 8;
 
 struct Rendered {
-    std::vector<std::uint8_t> picture = std::vector<std::uint8_t>(std::size_t{kPictureWidth} * kPictureHeight);
+    std::vector<std::uint8_t> picture =
+        std::vector<std::uint8_t>(std::size_t{kPictureWidth} * kPictureHeight);
     std::unique_ptr<Raster> raster = std::make_unique<Raster>();
     EngineState state;
 };
@@ -35,7 +36,8 @@ std::unique_ptr<Rendered> Render(const Scene& scene, int threads) {
     EXPECT_TRUE(out->raster->MapFrameSurface({out->picture.data(), 8, kPictureWidth, kPictureHeight}));
     UniformRandom uniform;
     uniform.Seed(42);
-    auto renderer = threads == 0 ? MakeReferenceRenderer(scene, uniform) : MakeFastRenderer(scene, uniform, threads);
+    auto renderer =
+        threads == 0 ? MakeReferenceRenderer(scene, uniform) : MakeFastRenderer(scene, uniform, threads);
     renderer->DrawGroups(out->state, *out->raster, kGroups);
     renderer->Flush(*out->raster, GroupRenderer::FlushScope::All);
     return out;
@@ -61,8 +63,10 @@ std::unique_ptr<Rendered> RenderEverywhere(const std::string& text) {
         EXPECT_EQ(reference->state.offPicture, fast->state.offPicture);
     }
     // The result survives the end of the render and an export.
-    EXPECT_EQ(EncodeCountBmp(reference->raster->HitBuffer(), scene.settings.Exposure).size(), 1078u + 640 * 480);
-    EXPECT_EQ(EncodeCountBmp(reference->raster->HiResBuffer(), scene.settings.Exposure).size(), 1078u + 2560 * 1920);
+    EXPECT_EQ(EncodeCountBmp(reference->raster->HitBuffer(), scene.settings.Exposure).size(),
+              1078u + 640 * 480);
+    EXPECT_EQ(EncodeCountBmp(reference->raster->HiResBuffer(), scene.settings.Exposure).size(),
+              1078u + 2560 * 1920);
     reference->raster->ToneMapFrame(scene.settings.Exposure);
     return reference;
 }
@@ -107,7 +111,8 @@ TEST(HostileRender, AllTransformSlotsInUse) {
     }
     auto r = RenderEverywhere(text + "D \n");
     std::int64_t hits = 0;
-    for (std::size_t c = 0; c < r->raster->HiResBuffer().Size(); ++c) hits += r->raster->HiResBuffer().Data()[c];
+    for (std::size_t c = 0; c < r->raster->HiResBuffer().Size(); ++c)
+        hits += r->raster->HiResBuffer().Data()[c];
     EXPECT_GT(hits, kGroups * kGroupSteps / 2);
 }
 

@@ -364,7 +364,8 @@ TEST_F(SdlWindowTest, KeyStateReadsNegativeWhileTheKeyIsHeld) {
     handler_.keys.clear();
 
     auto waitFor = [&](auto done) {
-        for (int attempt = 0; attempt < 1000 && !done(); ++attempt) SDL_Delay(10);  // generous for busy machines
+        for (int attempt = 0; attempt < 1000 && !done(); ++attempt)
+            SDL_Delay(10);  // generous for busy machines
         return done();
     };
     ASSERT_EQ(std::system("xdotool keydown Escape"), 0);

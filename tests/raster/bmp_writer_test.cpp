@@ -32,6 +32,7 @@ TEST(BmpWriter, CountFileHeadersAreByteExact) {
     const std::vector<std::uint8_t> large = EncodeCountBmp(raster.HiResBuffer(), 1);
     ASSERT_EQ(small.size(), 308278u);
     ASSERT_EQ(large.size(), 4916278u);
+    // clang-format off
     const std::uint8_t smallHeader[] = {0x42, 0x4D, 0x36, 0xB4, 0x04, 0x00, 0, 0, 0, 0, 0x36, 0x04, 0, 0,
                                         0x28, 0,    0,    0,    0x80, 0x02, 0, 0, 0xE0, 0x01, 0, 0, 1, 0,
                                         8,    0,    0,    0,    0,    0,    0x00, 0xB0, 0x04, 0, 0, 0, 0, 0,
@@ -40,6 +41,7 @@ TEST(BmpWriter, CountFileHeadersAreByteExact) {
                                         0x28, 0,    0,    0,    0x00, 0x0A, 0, 0, 0x80, 0x07, 0, 0, 1, 0,
                                         8,    0,    0,    0,    0,    0,    0x00, 0x00, 0x4B, 0, 0, 0, 0, 0,
                                         0,    0,    0,    0,    0,    1,    0,    0,    0,    1,    0, 0};
+    // clang-format on
     static_assert(sizeof smallHeader == 54 && sizeof largeHeader == 54);
     EXPECT_EQ(std::memcmp(small.data(), smallHeader, 54), 0);
     EXPECT_EQ(std::memcmp(large.data(), largeHeader, 54), 0);
@@ -57,10 +59,10 @@ TEST(BmpWriter, PixelsAreClippedCountsInFlatOrderBottomRowFirst) {
     Raster raster;
     auto& hits = raster.HitBuffer();
     const std::int32_t exposure = 10;
-    hits(0, 0) = exposure - 1;     // 0: the division truncates
-    hits(1, 0) = exposure;         // 1
-    hits(2, 0) = 255 * exposure;   // 255
-    hits(3, 0) = kHitCellMax;      // 255
+    hits(0, 0) = exposure - 1;    // 0: the division truncates
+    hits(1, 0) = exposure;        // 1
+    hits(2, 0) = 255 * exposure;  // 255
+    hits(3, 0) = kHitCellMax;     // 255
     hits(639, 479) = 42 * exposure + 3;
     const auto bytes = EncodeCountBmp(hits, exposure);
     EXPECT_EQ(bytes[1078 + 0], 0);
@@ -90,7 +92,8 @@ TEST(BmpWriter, SavesTheLargeFileOnlyWhereAskedAndRefusesWithoutExposure) {
 // An independent reader must see the picture the right way up: the bottom-left
 // cell is the first pixel of the last row in top-down order.
 TEST(BmpWriter, ReadsBackTheRightWayUpInAnIndependentReader) {
-    if (std::system("/usr/bin/python3 -c 'import PIL' 2>/dev/null") != 0) GTEST_SKIP() << "python3-pil is not installed";
+    if (std::system("/usr/bin/python3 -c 'import PIL' 2>/dev/null") != 0)
+        GTEST_SKIP() << "python3-pil is not installed";
     test::TempDir dir;
     PosixFileSystem files;
     Raster raster;
@@ -98,9 +101,10 @@ TEST(BmpWriter, ReadsBackTheRightWayUpInAnIndependentReader) {
     raster.HitBuffer()(639, 479) = 100;
     raster.HitBuffer()(5, 1) = 50;
     SaveBmp(files, dir.Path(), raster, 1);
-    std::string command = "/usr/bin/python3 -c \"from PIL import Image; im = Image.open('" + dir.File("MORVA.BMP") +
-                          "'); print(im.size[0], im.size[1], im.mode, im.getpixel((0, 479)), im.getpixel((639, 0)),"
-                          " im.getpixel((5, 478)), im.getpixel((1, 1)))\"";
+    std::string command =
+        "/usr/bin/python3 -c \"from PIL import Image; im = Image.open('" + dir.File("MORVA.BMP") +
+        "'); print(im.size[0], im.size[1], im.mode, im.getpixel((0, 479)), im.getpixel((639, 0)),"
+        " im.getpixel((5, 478)), im.getpixel((1, 1)))\"";
     FILE* pipe = popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     char line[256] = {};
@@ -168,7 +172,8 @@ TEST(PosixFileSystem, FailedWriteKeepsTheEarlierFile) {
 
 // Where permissions apply (not as root), a read-only folder refuses the save.
 TEST(PosixFileSystem, ReadOnlyFolderRefusesTheSave) {
-    if (geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions; the size-limit test covers this path";
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root ignores folder permissions; the size-limit test covers this path";
     test::TempDir dir;
     test::WriteTextFile(dir.File("MORVA.BMP"), "earlier");
     chmod(dir.Path().c_str(), 0555);

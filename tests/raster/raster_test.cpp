@@ -111,7 +111,7 @@ TEST(ToneCurve, IsTheIntegerSquareRootOf255TimesTheCount) {
         while ((root + 1) * (root + 1) <= 255 * v) ++root;
         EXPECT_EQ(curve[v], root) << "v = " << v;
     }
-    const std::pair<int, int> listed[] = {{0, 0},    {1, 15},   {2, 22},   {4, 31},   {16, 63},
+    const std::pair<int, int> listed[] = {{0, 0},    {1, 15},    {2, 22},    {4, 31},    {16, 63},
                                           {64, 127}, {128, 180}, {200, 225}, {254, 254}, {255, 255}};
     for (auto [v, shown] : listed) EXPECT_EQ(curve[v], shown) << "v = " << v;
 }

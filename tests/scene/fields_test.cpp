@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/fake_file_system.h"
 #include "scene/text_file.h"
+#include "support/fake_file_system.h"
 #include "support/test_support.h"
 
 namespace morva {

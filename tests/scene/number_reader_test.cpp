@@ -1,7 +1,8 @@
 #include "scene/number_reader.h"
 
-#include <cmath>
 #include <gtest/gtest.h>
+
+#include <cmath>
 #include <limits>
 
 #include "platform/error.h"
@@ -70,7 +71,8 @@ TEST(IntegerField, PlainAndRoundedValues) {
 }
 
 TEST(IntegerField, MismatchAndOverflow) {
-    for (const char* text : {"", " ", "-", ".", "abc", "12a", "1 2", "1,5", "1e", "1e+", "&H10", "0x10", "1d2", "--1", "nan", "inf"})
+    for (const char* text : {"", " ", "-", ".", "abc", "12a", "1 2", "1,5", "1e", "1e+", "&H10", "0x10",
+                             "1d2", "--1", "nan", "inf"})
         ExpectIntFault(text, NumberFault::kTypeMismatch);
     for (const char* text : {"2147483648", "-2147483649", "2147483647.5", "1e10", "1e99999"})
         ExpectIntFault(text, NumberFault::kOverflow);
@@ -100,7 +102,10 @@ TEST(IntegerField, UserFormatWithCommaPointAndDotGrouping) {
 
 TEST(IntegerField, MultiByteSeparators) {
     const NumberFormat narrowSpace{",", "\xE2\x80\xAF"};
-    ExpectInt("12\xE2\x80\xAF" "345,5", 12346, narrowSpace);
+    ExpectInt(
+        "12\xE2\x80\xAF"
+        "345,5",
+        12346, narrowSpace);
 }
 
 TEST(LenientReal, StopsAtTheFirstMisfit) {
@@ -127,7 +132,7 @@ TEST(LenientReal, SignsPointsAndExponents) {
     EXPECT_EQ(Real("2.5e+1"), 25.0);
     EXPECT_EQ(Real(" 1 2 . 5 "), 12.5);  // blanks are skipped anywhere
     EXPECT_EQ(Real("\t-\t0.75"), -0.75);
-    EXPECT_EQ(Real("1e-400"), 0.0);      // underflow is no fault
+    EXPECT_EQ(Real("1e-400"), 0.0);  // underflow is no fault
 }
 
 TEST(LenientReal, CorrectlyRoundedLikeTheLiteral) {
@@ -171,7 +176,8 @@ TEST(CheckedFields, MessagesNameThePlaceTheReasonAndTheText) {
         ReadByteField("300", kC, "MORVA.pal, line 4, field 1");
         FAIL();
     } catch (const MorvaError& error) {
-        EXPECT_STREQ(error.what(), "MORVA.pal, line 4, field 1: overflow: \"300\" is outside the range 0 to 255");
+        EXPECT_STREQ(error.what(),
+                     "MORVA.pal, line 4, field 1: overflow: \"300\" is outside the range 0 to 255");
     }
     EXPECT_THROW(ReadIntegerField("", kC, "here"), MorvaError);
     EXPECT_THROW(ReadRealField("1e400", "here"), MorvaError);

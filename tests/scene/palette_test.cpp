@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/fake_file_system.h"
 #include "platform/error.h"
+#include "support/fake_file_system.h"
 
 namespace morva {
 namespace {
@@ -18,7 +18,8 @@ std::string Header(std::string_view lineEnd) {
 std::string FullPalette(std::string_view lineEnd) {
     std::string text = Header(lineEnd);
     for (int k = 0; k < 256; ++k)
-        text += std::to_string(k) + " " + std::to_string(255 - k) + " " + std::to_string(k / 2) + std::string(lineEnd);
+        text += std::to_string(k) + " " + std::to_string(255 - k) + " " + std::to_string(k / 2) +
+                std::string(lineEnd);
     return text;
 }
 
@@ -38,7 +39,8 @@ TEST(ParsePalette, ReadsAllEntriesWithEitherLineEnd) {
 }
 
 TEST(ParsePalette, LinePlacesAndWhatIsIgnored) {
-    std::string text = Header("\r\n") + "255 128 0 9 junk\r\n" + "\r\n" + "127.5 128.5 -0.5\r\n" + "7\r\n" + "1 2\r\n";
+    std::string text =
+        Header("\r\n") + "255 128 0 9 junk\r\n" + "\r\n" + "127.5 128.5 -0.5\r\n" + "7\r\n" + "1 2\r\n";
     for (int k = 5; k < 256; ++k) text += "3 3 3\r\n";
     text += "not a palette line\r\n1000 1000 1000\r\n";
     const PaletteRGB palette = ParsePalette(text, kC);
@@ -79,10 +81,13 @@ TEST(ParsePalette, RefusesFieldsThatAreNotBytes) {
         }
         return std::string("accepted");
     };
-    EXPECT_EQ(message("1 2 3\r\n1 x 3\r\n"), "MORVA.pal, line 5, field 2: type mismatch: \"x\" is not a number");
-    EXPECT_EQ(message("1 2 256\r\n"), "MORVA.pal, line 4, field 3: overflow: \"256\" is outside the range 0 to 255");
+    EXPECT_EQ(message("1 2 3\r\n1 x 3\r\n"),
+              "MORVA.pal, line 5, field 2: type mismatch: \"x\" is not a number");
+    EXPECT_EQ(message("1 2 256\r\n"),
+              "MORVA.pal, line 4, field 3: overflow: \"256\" is outside the range 0 to 255");
     EXPECT_EQ(message("1  3\r\n"), "MORVA.pal, line 4, field 2: type mismatch: \"\" is not a number");
-    EXPECT_EQ(message("-1 0 0\r\n"), "MORVA.pal, line 4, field 1: overflow: \"-1\" is outside the range 0 to 255");
+    EXPECT_EQ(message("-1 0 0\r\n"),
+              "MORVA.pal, line 4, field 1: overflow: \"-1\" is outside the range 0 to 255");
 }
 
 TEST(ParsePalette, UserNumberFormat) {

@@ -86,7 +86,8 @@ TEST(HostileScene, HundredMegabytesOfTransformLinesStopAtTheTable) {
     while (text.size() < kHundredMegabytes) text += line;
     std::string message;
     WithinBudget([&] { message = Refusal(text); }, 64u << 20, "transform lines");
-    EXPECT_NE(message.find("MORVA.TXT, line 1026: more than 1024 transform lines"), std::string::npos) << message;
+    EXPECT_NE(message.find("MORVA.TXT, line 1026: more than 1024 transform lines"), std::string::npos)
+        << message;
 }
 
 TEST(HostileScene, OneHundredMegabyteLineOfSpacesAfterAHeader) {
@@ -105,8 +106,8 @@ TEST(HostileScene, OneVeryLongLineOfNumbers) {
     // A header whose transform count has ten million leading zeros, and a
     // weight with ten million digits: read, not refused, in linear time.
     const std::string zeros(10u << 20, '0');
-    const std::string text = "h 45 45 320 15 1 10 100 " + zeros + "1\na 0." + zeros + "5e" + std::to_string(zeros.size()) +
-                             " 0.5 0 0 0.5 0 0\n";
+    const std::string text = "h 45 45 320 15 1 10 100 " + zeros + "1\na 0." + zeros + "5e" +
+                             std::to_string(zeros.size()) + " 0.5 0 0 0.5 0 0\n";
     Scene scene;
     WithinBudget([&] { scene = ParseScene(text, 7, kC); }, 256u << 20, "long numbers");
     EXPECT_EQ(scene.settings.TransformCount, 1);
@@ -122,8 +123,9 @@ TEST(HostileScene, OneVeryLongLineOfNumbers) {
 TEST(HostileScene, LongLinesAreRefusedWithTheirFieldCount) {
     // Too few fields is still counted for the message, however long the line.
     std::string text = "h 45 45 320" + std::string(1u << 20, 'x') + "\n";
-    EXPECT_NE(Refusal(text).find("MORVA.TXT, line 1: a line beginning with \"h\" (a header) needs 8 fields after its "
-                                 "keyword, this one has 3"),
+    EXPECT_NE(Refusal(text).find(
+                  "MORVA.TXT, line 1: a line beginning with \"h\" (a header) needs 8 fields after its "
+                  "keyword, this one has 3"),
               std::string::npos);
 }
 
@@ -149,7 +151,8 @@ TEST(HostileScene, ALimitedSplitIsThePrefixOfTheWholeSplit) {
         const Fields whole = SplitFields(line);
         for (std::size_t limit = 0; limit <= whole.size() + 1; ++limit) {
             const Fields limited = SplitFields(line, limit);
-            const Fields prefix(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(std::min(limit, whole.size())));
+            const Fields prefix(whole.begin(),
+                                whole.begin() + static_cast<std::ptrdiff_t>(std::min(limit, whole.size())));
             EXPECT_EQ(limited, prefix) << "\"" << line << "\" limit " << limit;
         }
     }

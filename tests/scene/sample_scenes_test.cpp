@@ -1,5 +1,6 @@
-#include <filesystem>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "platform/files.h"
 #include "scene/palette.h"
@@ -26,7 +27,8 @@ TEST(SampleScenes, EveryShippedSceneLoads) {
         EXPECT_GE(scene.settings.GroupTarget, 1);
         EXPECT_NE(scene.settings.InitialSeed, 1) << "each sample scene fixes its seed";
         // Every slot in use comes from a transform line with a weight.
-        for (int k = 0; k < scene.settings.TransformCount; ++k) EXPECT_GT(scene.transforms[k].Weight, 0.0) << k;
+        for (int k = 0; k < scene.settings.TransformCount; ++k)
+            EXPECT_GT(scene.transforms[k].Weight, 0.0) << k;
 
         const PaletteRGB palette = LoadPalette(files, folder.string(), format);
         EXPECT_EQ(palette.PaletteR[255] + palette.PaletteG[255] + palette.PaletteB[255] > 0, true);
@@ -36,7 +38,8 @@ TEST(SampleScenes, EveryShippedSceneLoads) {
 TEST(SampleScenes, FernSceneIsTheProgramDefault) {
     PosixFileSystem files;
     const std::string source = MORVA_SOURCE_DIR;
-    EXPECT_EQ(files.ReadFile(source + "/assets/MORVA.TXT", nullptr), files.ReadFile(source + "/scenes/fern/MORVA.TXT", nullptr));
+    EXPECT_EQ(files.ReadFile(source + "/assets/MORVA.TXT", nullptr),
+              files.ReadFile(source + "/scenes/fern/MORVA.TXT", nullptr));
     const Scene fern = LoadScene(files, source + "/scenes/fern", 1, NumberFormat{});
     EXPECT_EQ(fern.settings.GroupTarget, 16000);
     EXPECT_EQ(fern.settings.HiResYMax, 10.333333333333334);

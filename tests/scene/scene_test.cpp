@@ -1,12 +1,13 @@
 #include "scene/scene.h"
 
 #include <gtest/gtest.h>
+
 #include <clocale>
 #include <cstdlib>
 #include <initializer_list>
 
-#include "support/fake_file_system.h"
 #include "platform/error.h"
+#include "support/fake_file_system.h"
 
 namespace morva {
 namespace {
@@ -31,7 +32,9 @@ constexpr char kFernMaps[] =
     "a 0.07 0.2 -0.26 0.23 0.22 0 1.6\n"
     "a 0.07 -0.15 0.28 0.26 0.24 0 0.44\n";
 
-Scene Parse(std::string_view text, const NumberFormat& format = kC) { return ParseScene(text, kStartSeed, format); }
+Scene Parse(std::string_view text, const NumberFormat& format = kC) {
+    return ParseScene(text, kStartSeed, format);
+}
 
 std::string FernWith(std::string_view extra) { return std::string(kHeader) + kFernMaps + std::string(extra); }
 
@@ -43,7 +46,8 @@ void ExpectRefused(std::string_view text, std::initializer_list<std::string_view
     } catch (const MorvaError& error) {
         const std::string message = error.what();
         EXPECT_EQ(message.rfind("MORVA.TXT", 0), 0u) << message;
-        for (std::string_view piece : pieces) EXPECT_NE(message.find(piece), std::string::npos) << message << "\n  lacks: " << piece;
+        for (std::string_view piece : pieces)
+            EXPECT_NE(message.find(piece), std::string::npos) << message << "\n  lacks: " << piece;
     }
 }
 
@@ -105,11 +109,12 @@ TEST(ParseScene, LineEndsAndOneLetterLines) {
 }
 
 TEST(ParseScene, LineKindsAreCaseSensitive) {
-    const Scene scene = Parse(FernWith("H 1 1 1 1 1 1 1 1\n"
-                                       "A 1 1 1 1 1 1 1\n"
-                                       "d \n"
-                                       "s 1 1 2 3 4 5 6 7 8 9 10 11 12\n"
-                                       "p 1 12 11 10 9 8 7 6 5 4 3 2 1\n"));
+    const Scene scene =
+        Parse(FernWith("H 1 1 1 1 1 1 1 1\n"
+                       "A 1 1 1 1 1 1 1\n"
+                       "d \n"
+                       "s 1 1 2 3 4 5 6 7 8 9 10 11 12\n"
+                       "p 1 12 11 10 9 8 7 6 5 4 3 2 1\n"));
     EXPECT_EQ(scene.settings.ScaleX, 45);
     EXPECT_FALSE(scene.settings.HiRes);
     EXPECT_EQ(scene.transforms[4].Kind, kQuadratic);
@@ -138,7 +143,8 @@ TEST(ParseScene, SeedKeyword) {
 }
 
 TEST(ParseScene, HeaderAnywhereAndDLinesAfterIt) {
-    EXPECT_EQ(DescribeScene(Parse(std::string(kFernMaps) + kHeader + "D \n_setseed 12345\n")), DescribeScene(Parse(kFern)));
+    EXPECT_EQ(DescribeScene(Parse(std::string(kFernMaps) + kHeader + "D \n_setseed 12345\n")),
+              DescribeScene(Parse(kFern)));
     EXPECT_EQ(Parse(FernWith("D \nD \n")).settings.GroupTarget, 256000);
 
     const SceneSettings before = Parse(std::string("D \n") + kHeader + kFernMaps).settings;
@@ -165,7 +171,8 @@ TEST(ParseScene, IntegerFieldsRoundTiesToEven) {
 
 TEST(ParseScene, IntegerFieldsFollowTheUserNumberFormat) {
     const NumberFormat german{",", "."};
-    const SceneSettings s = Parse(std::string("h 45 45 320 15 1 2,5 1.000 4\n_setseed 1.234\n") + kFernMaps, german).settings;
+    const SceneSettings s =
+        Parse(std::string("h 45 45 320 15 1 2,5 1.000 4\n_setseed 1.234\n") + kFernMaps, german).settings;
     EXPECT_EQ(s.Exposure, 2);
     EXPECT_EQ(s.GroupTarget, 2000);
     EXPECT_EQ(s.RandSeed, 1234);
@@ -189,7 +196,8 @@ TEST(ParseScene, DoubleSpacesShiftTheValues) {
 }
 
 TEST(ParseScene, TransformCountDecidesTheSlotsInUse) {
-    const std::string maps = "a 0.25 1 0 0 1 0 0\na 0.5 1 0 0 1 0 0\na 4 1 0 0 1 0 0\np 8 1 0 0 0 0 1 0 1 0 0 0 1\n";
+    const std::string maps =
+        "a 0.25 1 0 0 1 0 0\na 0.5 1 0 0 1 0 0\na 4 1 0 0 1 0 0\np 8 1 0 0 0 0 1 0 1 0 0 0 1\n";
     const SceneSettings two = Parse("h 1 1 0 0 1 1 1 2\n" + maps).settings;
     EXPECT_EQ(two.WeightSum, 0.75);
     EXPECT_EQ(two.WeightTotal727, 545);  // floor(545.25 + 0.5)
@@ -200,7 +208,8 @@ TEST(ParseScene, TransformCountDecidesTheSlotsInUse) {
     EXPECT_EQ(six.transforms[5].Weight, 0.0);
     EXPECT_NE(DescribeScene(six).find("transform.5.kind=affine\ntransform.5.weight=0\n"), std::string::npos);
 
-    const SceneSettings thirds = Parse("h 1 1 0 0 1 1 1 3\na 0.3 0 0 0 0 0 0\na 0.3 0 0 0 0 0 0\na 0.4 0 0 0 0 0 0\n").settings;
+    const SceneSettings thirds =
+        Parse("h 1 1 0 0 1 1 1 3\na 0.3 0 0 0 0 0 0\na 0.3 0 0 0 0 0 0\na 0.4 0 0 0 0 0 0\n").settings;
     EXPECT_EQ(thirds.WeightSum, 1.0);
     EXPECT_EQ(thirds.WeightTotal727, 727);
 }
@@ -222,7 +231,8 @@ TEST(ParseScene, RefusesUnusableFiles) {
         LoadScene(files, "/scenes/fern", kStartSeed, kC);
         ADD_FAILURE();
     } catch (const MorvaError& error) {
-        EXPECT_STREQ(error.what(), "/scenes/fern/MORVA.TXT: cannot read the scene file: No such file or directory");
+        EXPECT_STREQ(error.what(),
+                     "/scenes/fern/MORVA.TXT: cannot read the scene file: No such file or directory");
     }
     files.files["/scenes/fern/MORVA.TXT"] = "";
     EXPECT_THROW(LoadScene(files, "/scenes/fern", kStartSeed, kC), MorvaError);
@@ -231,12 +241,14 @@ TEST(ParseScene, RefusesUnusableFiles) {
 }
 
 TEST(ParseScene, RefusesBadIntegerFields) {
-    ExpectRefused("h 45 45 320 15 1 10 100 x4\n", {"MORVA.TXT, line 1, field 8: type mismatch: \"x4\" is not a number"});
+    ExpectRefused("h 45 45 320 15 1 10 100 x4\n",
+                  {"MORVA.TXT, line 1, field 8: type mismatch: \"x4\" is not a number"});
     ExpectRefused(FernWith("_setseed \n"), {"line 6, field 1", "type mismatch", "\"\""});
     ExpectRefused("h 45 45 2147483648 15 1 10 100 4\n", {"line 1, field 3", "overflow", "\"2147483648\""});
     ExpectRefused("h 45 45 320 15 256 10 100 4\n", {"line 1, field 5", "overflow", "\"256\"", "0 to 255"});
     ExpectRefused("h 45 45 320 15 -1 10 100 4\n", {"line 1, field 5", "overflow"});
-    ExpectRefused("h 45 45 320 15 1 10 100 4\na 1e400 0 0 0 0 0 0\n", {"line 2, field 1", "overflow", "\"1e400\""});
+    ExpectRefused("h 45 45 320 15 1 10 100 4\na 1e400 0 0 0 0 0 0\n",
+                  {"line 2, field 1", "overflow", "\"1e400\""});
 }
 
 TEST(ParseScene, RefusesShortLines) {
@@ -254,7 +266,8 @@ TEST(ParseScene, RefusesTransformCountsBeyondTheTable) {
     EXPECT_EQ(full.settings.WeightSum, 1024.0);
     ExpectRefused(many + "a 1 0 0 0 0 0 0\n", {"line 1026", "more than 1024 transform lines"});
 
-    ExpectRefused("h 1 1 0 0 1 1 1 0\na 1 0 0 0 0 0 0\n", {"line 1", "number of transforms", "is 0", "1 to 1024"});
+    ExpectRefused("h 1 1 0 0 1 1 1 0\na 1 0 0 0 0 0 0\n",
+                  {"line 1", "number of transforms", "is 0", "1 to 1024"});
     ExpectRefused("h 1 1 0 0 1 1 1 -3\na 1 0 0 0 0 0 0\nS \n", {"line 1", "is -3"});
     ExpectRefused("h 1 1 0 0 1 1 1 1025\na 1 0 0 0 0 0 0\n", {"line 1", "is 1025"});
 }
@@ -266,7 +279,8 @@ TEST(ParseScene, RefusesGroupTargetsBeyond32Bits) {
     EXPECT_EQ(Parse("h 1 1 0 0 1 65536 2047 1\na 1 0 0 0 0 0 0\nD \n").settings.GroupTarget, 2146435072);
     EXPECT_EQ(Parse("h 1 1 0 0 1 65536 -32768 1\na 1 0 0 0 0 0 0\n").settings.GroupTarget, -2147483647 - 1);
     // A later header replaces a target that had overflowed.
-    EXPECT_EQ(Parse("h 1 1 0 0 1 65536 32768 1\nD \nh 1 1 0 0 1 1 5 1\na 1 0 0 0 0 0 0\n").settings.GroupTarget, 5);
+    EXPECT_EQ(
+        Parse("h 1 1 0 0 1 65536 32768 1\nD \nh 1 1 0 0 1 1 5 1\na 1 0 0 0 0 0 0\n").settings.GroupTarget, 5);
 }
 
 TEST(ParseScene, RefusesExposureBelowOne) {
@@ -286,26 +300,31 @@ TEST(ParseScene, RefusesWeightsTheFastSelectionCannotUse) {
     ExpectRefused("h 1 1 0 0 1 1 1 2\na 3e6 0 0 0 0 0 0\na -2999999 0 0 0 0 0 0\n",
                   {"line 2, field 1", "overflow", "the weight 3e+06 is too large"});
     // The running sum leaves 32 bits at a slot that draws reach.
-    ExpectRefused("h 1 1 0 0 1 1 1 4\na -2e6 0 0 0 0 0 0\na -2e6 0 0 0 0 0 0\n"
-                  "a 2000000.5 0 0 0 0 0 0\na 2000000.5 0 0 0 0 0 0\n",
-                  {"line 3, field 1", "overflow", "weights up to this transform"});
+    ExpectRefused(
+        "h 1 1 0 0 1 1 1 4\na -2e6 0 0 0 0 0 0\na -2e6 0 0 0 0 0 0\n"
+        "a 2000000.5 0 0 0 0 0 0\na 2000000.5 0 0 0 0 0 0\n",
+        {"line 3, field 1", "overflow", "weights up to this transform"});
     // Past the first band every draw is taken, so the sum never gets there.
-    const SceneSettings unreached = Parse("h 1 1 0 0 1 1 1 4\na 2e6 0 0 0 0 0 0\na 2e6 0 0 0 0 0 0\n"
-                                          "a -2e6 0 0 0 0 0 0\na -1999999.99 0 0 0 0 0 0\n").settings;
+    const SceneSettings unreached = Parse(
+                                        "h 1 1 0 0 1 1 1 4\na 2e6 0 0 0 0 0 0\na 2e6 0 0 0 0 0 0\n"
+                                        "a -2e6 0 0 0 0 0 0\na -1999999.99 0 0 0 0 0 0\n")
+                                        .settings;
     EXPECT_EQ(unreached.WeightTotal727, 7);
 }
 
 TEST(ParseScene, RefusesHighResolutionMappingsThatCannotWork) {
     ExpectRefused("h 0 45 320 15 1 10 100 1\na 1 0 0 0 0 0 0\nD \n", {"line 1", "x scale (field 1) is 0"});
     ExpectRefused("h 45 0 320 15 1 10 100 1\na 1 0 0 0 0 0 0\nD \n", {"y scale (field 2) is 0"});
-    ExpectRefused("h 536870912 45 320 15 1 10 100 1\na 1 0 0 0 0 0 0\nD \n", {"line 1", "overflow", "x scale"});
+    ExpectRefused("h 536870912 45 320 15 1 10 100 1\na 1 0 0 0 0 0 0\nD \n",
+                  {"line 1", "overflow", "x scale"});
     ExpectRefused("h 45 45 -536870913 15 1 10 100 1\na 1 0 0 0 0 0 0\nD \n", {"x offset"});
     ExpectRefused("h 45 45 320 536870912 1 10 100 1\na 1 0 0 0 0 0 0\nD \n", {"y offset"});
     // At normal resolution none of them is divided or magnified.
     EXPECT_EQ(Parse("h 0 0 536870912 15 1 10 100 1\na 1 0 0 0 0 0 0\n").settings.ScaleX, 0);
     // The limits themselves are fine, and a negative scale just makes an
     // empty window.
-    const SceneSettings limit = Parse("h -536870912 536870911 -536870912 536870911 1 1 1 1\na 1 0 0 0 0 0 0\nD \n").settings;
+    const SceneSettings limit =
+        Parse("h -536870912 536870911 -536870912 536870911 1 1 1 1\na 1 0 0 0 0 0 0\nD \n").settings;
     EXPECT_GT(limit.HiResXMin, limit.HiResXMax);
 }
 
@@ -315,15 +334,18 @@ TEST(UserNumberFormat, ReadsTheEnvironmentWithoutChangingTheGlobalLocale) {
     const std::string savedValue = saved ? saved : "";
     setenv("LC_ALL", "C", 1);
     const NumberFormat format = UserNumberFormat();
-    if (saved) setenv("LC_ALL", savedValue.c_str(), 1);
-    else unsetenv("LC_ALL");
+    if (saved)
+        setenv("LC_ALL", savedValue.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
     EXPECT_EQ(format.decimalPoint, ".");
     EXPECT_EQ(format.groupingSeparator, "");
     EXPECT_EQ(setlocale(LC_NUMERIC, nullptr), before);
 }
 
 TEST(DescribeScene, StableNameValueLines) {
-    const Scene scene = Parse("h 620 460 10 10 1 1 1000 2\na 1 0.5 0 0 0.5 0 0\ns 0.1 1 2 3 4 5 6 7 8 9 10 11 -0.04\n_setseed 3\n");
+    const Scene scene = Parse(
+        "h 620 460 10 10 1 1 1000 2\na 1 0.5 0 0 0.5 0 0\ns 0.1 1 2 3 4 5 6 7 8 9 10 11 -0.04\n_setseed 3\n");
     EXPECT_EQ(DescribeScene(scene),
               "ScaleX=620\nScaleY=460\nOffsetX=10\nOffsetY=10\nHitValue=1\nExposure=1\nGroupTarget=1000\n"
               "TransformCount=2\nWeightSum=1.1000000000000001\nHiRes=off\nHighSpeed=on\nWeightTotal727=800\n"

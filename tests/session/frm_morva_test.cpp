@@ -41,7 +41,8 @@ std::string FernWithTarget(const std::string& groupsPerExposure, const std::stri
 }
 
 struct Session {
-    explicit Session(const std::string& sceneText, int threads = 2, int bitsPerPixel = 8) : window(bitsPerPixel) {
+    explicit Session(const std::string& sceneText, int threads = 2, int bitsPerPixel = 8)
+        : window(bitsPerPixel) {
         files.files["/scene/MORVA.TXT"] = sceneText;
         SessionConfig config;
         config.folder = "/scene";
@@ -76,7 +77,8 @@ TEST(RenderLoop, TracesTargetPlusOneGroupsAndStopsTheLabelAtTheLastMultipleOf128
     EXPECT_EQ(s.session->GroupsTraced(), 1001);
     EXPECT_EQ(s.session->GroupsDone(), 1000);
     const std::string& label = s.window.Label();
-    EXPECT_EQ(label.substr(0, label.find("\r\n")), "896 of 1000 groups traced; 89%; Speed: 0 gps; High Speed");
+    EXPECT_EQ(label.substr(0, label.find("\r\n")),
+              "896 of 1000 groups traced; 89%; Speed: 0 gps; High Speed");
     EXPECT_NE(label.find("; seed: 12345"), std::string::npos);
 }
 
@@ -115,7 +117,8 @@ TEST(RenderLoop, FinalPictureIsTheToneMappedCountsOnEveryThreadCount) {
         ASSERT_EQ(s.session->Form_Load(), FrmMorva::Outcome::Finished);
         s.session->SaveFiles();
         pictures[threads - 1] = s.window.PictureBytes();
-        EXPECT_EQ(s.files.files["/scene/MORVA.BMP"], ReferenceCountFile(FernWithTarget("300", "2", "D \r\n"), 9601));
+        EXPECT_EQ(s.files.files["/scene/MORVA.BMP"],
+                  ReferenceCountFile(FernWithTarget("300", "2", "D \r\n"), 9601));
         if (threads == 1) {
             EXPECT_EQ(s.files.writes.front(), "/scene/MORVAHD.BMP") << "the large file is written first";
         }
@@ -140,7 +143,7 @@ TEST(RenderLoop, FramesTheDisplayCannotShowAreSkippedButTheLastOneIsShown) {
 TEST(RenderLoop, F11MidRenderSavesExactlyTheGroupsDoneAndTheRenderGoesOn) {
     Session s(FernWithTarget("1000"));
     s.window.QueueKeyDown(kKeyF11, /*shift=*/2);  // Ctrl+F11 saves as F11 does
-    s.window.HoldEventsUntilCall(3);               // start-up, then after 128, then after 256 groups
+    s.window.HoldEventsUntilCall(3);              // start-up, then after 128, then after 256 groups
     EXPECT_EQ(s.session->Form_Load(), FrmMorva::Outcome::Finished);
     ASSERT_EQ(s.files.writes.size(), 1u);
     EXPECT_EQ(s.files.files["/scene/MORVA.BMP"], ReferenceCountFile(FernWithTarget("1000"), 256));
@@ -165,7 +168,8 @@ TEST(RenderLoop, ClosingTheWindowEndsAtTheNextMessageProcessingWithoutToneMappin
     // the square-root curve of the final picture.
     s.session->SaveFiles();
     const auto& hits = s.session->CurrentRaster().HitBuffer();
-    for (int k = 0; k < 640 * 480; ++k) ASSERT_EQ(s.window.PictureBytes()[k], std::min(hits.Data()[k], 255)) << k;
+    for (int k = 0; k < 640 * 480; ++k)
+        ASSERT_EQ(s.window.PictureBytes()[k], std::min(hits.Data()[k], 255)) << k;
 }
 
 TEST(RenderLoop, StopFlagEndsAtTheNextPass) {

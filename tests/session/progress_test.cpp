@@ -43,7 +43,8 @@ TEST(ProgressText, SinglePrecisionPercentAndTiesToEvenRemainingTime) {
     EXPECT_EQ(RemainingMs(5, 128, 192), 2);  // 2.5 goes to 2
     EXPECT_EQ(RemainingMs(3, 128, 192), 2);  // 1.5 goes to 2
     auto last = ProgressText({1024, 1024, 0, 777, 0, false, true});
-    EXPECT_EQ(last->substr(0, last->find("\r\n")), "1024 of 1024 groups traced; 100%; Speed: 0 gps; High Speed");
+    EXPECT_EQ(last->substr(0, last->find("\r\n")),
+              "1024 of 1024 groups traced; 100%; Speed: 0 gps; High Speed");
     EXPECT_NE(last->find("estimated time remaining: 00:00:00:000"), std::string::npos);
 }
 
