@@ -22,11 +22,11 @@ constexpr SDL_Color kPictureBlack = {0, 0, 0, 255};
 constexpr SDL_Color kLabelText = {255, 0, 0, 255};
 
 // The label font: DejaVu Sans Bold, the nearest free match for the bold
-// 9.75-point face of the design (13 pixels at 96 dpi). Two lines of it fill
-// the 31 visible rows of the strip.
+// 9.75-point face the label is laid out for (13 pixels at 96 dpi). Two
+// lines of it fill the 31 visible rows of the strip.
 constexpr int kLabelFontPixels = 13;
 constexpr int kLabelTextLeft = 2;
-// The strip is 33 rows by design, but the client area ends after 31 of them.
+// The strip is 33 rows tall, but the client area ends after 31 of them.
 constexpr int kLabelVisibleRows = kClientHeight - kLabelTop;
 const char* const kDefaultLabelFonts[] = {
     "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",    // Debian, Ubuntu
@@ -141,8 +141,8 @@ bool IsVirtualKeyHeld(int virtualKey) {
     return held;
 }
 
-// The label's caption as lines: split at CR LF as the design's label does,
-// and at a lone LF too.
+// The label's caption as lines: split at CR LF, where the progress text
+// breaks its two lines, and at a lone LF too.
 std::vector<std::string> SplitLabel(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;

@@ -33,7 +33,7 @@ TEST(RandomLong, JumpAheadMatchesStepping) {
     }
 }
 
-TEST(Selection, WorkedExampleBands) {
+TEST(Selection, QuarterAndThreeQuarterBandsSplitAt181) {
     Scene scene = test::MakeAffineScene({0.25, 0.75});
     ASSERT_EQ(scene.settings.WeightTotal727, 727);
     EXPECT_EQ(SelectFast(scene, 0), 0);
@@ -147,7 +147,7 @@ TEST_F(PlotFixture, UpperEdgeRoundingNeverWritesOutsideTheHiResTable) {
     EXPECT_LE(Sum(raster.HiResBuffer()), 1);
 }
 
-TEST(DrawFrameFr, RunsTheWorkedExampleStepForStep) {
+TEST(DrawFrameFr, PathShowsEveryChoiceStepForStep) {
     Scene scene = test::MakeAffineScene({0.25, 0.75});
     // Record 0 sets X to 5, record 1 adds 1 to X: the path shows the choices.
     scene.transforms[0].Coef = {0, 0, 0, 1, 5, 0};

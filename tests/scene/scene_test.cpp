@@ -51,7 +51,7 @@ void ExpectRefused(std::string_view text, std::initializer_list<std::string_view
     }
 }
 
-TEST(ParseScene, WorkedExampleValueForValue) {
+TEST(ParseScene, HiResFernValueForValue) {
     const Scene scene = Parse(kFern);
     const SceneSettings& s = scene.settings;
     EXPECT_EQ(s.ScaleX, 45);
@@ -86,7 +86,7 @@ TEST(ParseScene, WorkedExampleValueForValue) {
     EXPECT_EQ(scene.transforms[4].Weight, 0.0);
 }
 
-TEST(ParseScene, WorkedExampleWithoutTheDLine) {
+TEST(ParseScene, FernWithoutTheDLine) {
     const SceneSettings s = Parse(FernWith("_setseed 12345\n")).settings;
     EXPECT_EQ(s.GroupTarget, 1000);
     EXPECT_FALSE(s.HiRes);

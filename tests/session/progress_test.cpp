@@ -10,7 +10,7 @@ TEST(PCStr, PadsWithZerosButNeverCuts) {
     EXPECT_EQ(PCStr(5, 3), "005");
     EXPECT_EQ(PCStr(123, 2), "123");
     EXPECT_EQ(PCStr(0, 0), "0");
-    EXPECT_EQ(PCStr(-5, 3), "0-5");  // the sign counts as a character, as in the original text functions
+    EXPECT_EQ(PCStr(-5, 3), "0-5");  // the sign counts as a character of the minimum length
 }
 
 TEST(GetTimeForm, HoursGrowPastTwoDigitsAndPast24) {
@@ -21,7 +21,7 @@ TEST(GetTimeForm, HoursGrowPastTwoDigitsAndPast24) {
     EXPECT_EQ(GetTimeForm(2147483647), "596:31:23:647");
 }
 
-TEST(ProgressText, WorkedExample) {
+TEST(ProgressText, HiResHighSpeedRunAtEightPercent) {
     ProgressInputs in{1280, 16000, 200, 6400, 12345, true, true};
     EXPECT_EQ(ProgressText(in),
               "1280 of 16000 groups traced; 8%; Speed: 200 gps; HiRes Output; High Speed\r\n"
