@@ -42,12 +42,13 @@ double ConvertNormalised(const std::string& text) {
 // The field as the message quotes it. A field of any length can reach a
 // message, and a message must stay readable in a message box: a long field
 // is shown by its first characters and its length.
-std::string Quoted(std::string_view text) {
+std::string QuotedField(std::string_view text) {
     constexpr std::size_t kLongestQuote = 64;
     constexpr std::size_t kShownOfLong = 40;
-    if (text.size() <= kLongestQuote) return "\"" + std::string(text) + "\"";
-    return "\"" + std::string(text.substr(0, kShownOfLong)) + "...\" (" + std::to_string(text.size()) +
-           " characters)";
+    if (text.size() <= kLongestQuote) return Quoted(text);
+    std::string shown = Quoted(text.substr(0, kShownOfLong));
+    shown.insert(shown.size() - 1, "...");
+    return shown + " (" + std::to_string(text.size()) + " characters)";
 }
 
 }  // namespace
@@ -203,9 +204,9 @@ std::int32_t ReadIntegerField(std::string_view text, const NumberFormat& format,
     constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
     const IntegerReading reading = ParseIntegerText(text, format, kMin, kMax);
     if (reading.fault == NumberFault::kTypeMismatch)
-        throw MorvaError(std::string(where) + ": type mismatch: " + Quoted(text) + " is not a number");
+        throw MorvaError(std::string(where) + ": type mismatch: " + QuotedField(text) + " is not a number");
     if (reading.fault == NumberFault::kOverflow)
-        throw MorvaError(std::string(where) + ": overflow: " + Quoted(text) + " is outside the range " +
+        throw MorvaError(std::string(where) + ": overflow: " + QuotedField(text) + " is outside the range " +
                          std::to_string(kMin) + " to " + std::to_string(kMax));
     return reading.value;
 }
@@ -213,9 +214,9 @@ std::int32_t ReadIntegerField(std::string_view text, const NumberFormat& format,
 std::uint8_t ReadByteField(std::string_view text, const NumberFormat& format, std::string_view where) {
     const IntegerReading reading = ParseIntegerText(text, format, 0, 255);
     if (reading.fault == NumberFault::kTypeMismatch)
-        throw MorvaError(std::string(where) + ": type mismatch: " + Quoted(text) + " is not a number");
+        throw MorvaError(std::string(where) + ": type mismatch: " + QuotedField(text) + " is not a number");
     if (reading.fault == NumberFault::kOverflow)
-        throw MorvaError(std::string(where) + ": overflow: " + Quoted(text) +
+        throw MorvaError(std::string(where) + ": overflow: " + QuotedField(text) +
                          " is outside the range 0 to 255");
     return static_cast<std::uint8_t>(reading.value);
 }
@@ -223,7 +224,7 @@ std::uint8_t ReadByteField(std::string_view text, const NumberFormat& format, st
 double ReadRealField(std::string_view text, std::string_view where) {
     const RealReading reading = ParseLenientReal(text);
     if (reading.fault == NumberFault::kOverflow)
-        throw MorvaError(std::string(where) + ": overflow: " + Quoted(text) +
+        throw MorvaError(std::string(where) + ": overflow: " + QuotedField(text) +
                          " is too large for a real number");
     return reading.value;
 }

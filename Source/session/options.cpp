@@ -12,7 +12,7 @@ int ParseThreads(const std::string& text) {
     int value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > 256) {
-        throw MorvaError("--threads needs a whole number from 1 to 256, not \"" + text + "\".");
+        throw MorvaError("--threads needs a whole number from 1 to 256, not " + Quoted(text) + ".");
     }
     return value;
 }
@@ -70,7 +70,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
         } else if (arg == "--threads") {
             options.threads = ParseThreads(value());
         } else {
-            throw MorvaError("Unknown option \"" + arg + "\".\n\n" + UsageText());
+            throw MorvaError("Unknown option " + Quoted(arg) + ".\n\n" + UsageText());
         }
     }
     return options;

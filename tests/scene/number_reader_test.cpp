@@ -184,5 +184,18 @@ TEST(CheckedFields, MessagesNameThePlaceTheReasonAndTheText) {
     EXPECT_EQ(ReadRealField("junk", "here"), 0.0);
 }
 
+// A NUL would end the message box's text and a CR or an ESC would move the
+// terminal's cursor: quoted text shows them as escapes, and escapes the
+// quote and the backslash too, so that it stays unambiguous. UTF-8 stays.
+TEST(CheckedFields, QuotedTextShowsControlBytesAsEscapes) {
+    try {
+        ReadIntegerField(std::string("1\0\r\x1b[2J\"\\\x7f\xc3\xa9", 12), kC, "here");
+        FAIL();
+    } catch (const MorvaError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "here: type mismatch: \"1\\x00\\r\\x1b[2J\\\"\\\\\\x7f\xc3\xa9\" is not a number");
+    }
+}
+
 }  // namespace
 }  // namespace morva
