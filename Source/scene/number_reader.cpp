@@ -1,14 +1,11 @@
 #include "scene/number_reader.h"
 
-#include <locale.h>
-#include <stdlib.h>
-
-#include <cerrno>
 #include <cmath>
 #include <limits>
 #include <string>
 
 #include "platform/error.h"
+#include "platform/locale.h"
 
 namespace morva {
 
@@ -19,25 +16,10 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 bool IsOctalDigit(char c) { return c >= '0' && c <= '7'; }
 
-// The C locale, so that converting the normalised text never depends on the
-// user's locale or on what anyone set with setlocale().
-locale_t CLocale() {
-    static const locale_t locale = [] {
-        locale_t made = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-        if (made == static_cast<locale_t>(nullptr))
-            throw MorvaError("Cannot create the C locale for reading numbers");
-        return made;
-    }();
-    return locale;
-}
-
 // Converts normalised text ("-12.5e3" or "0x1F") in one correctly rounded
 // step. Underflow gives 0 or a subnormal and is no fault; overflow gives an
 // infinity, which the callers report.
-double ConvertNormalised(const std::string& text) {
-    errno = 0;
-    return strtod_l(text.c_str(), nullptr, CLocale());
-}
+double ConvertNormalised(const std::string& text) { return ParseDoubleInCLocale(text); }
 
 // The field as the message quotes it. A field of any length can reach a
 // message, and a message must stay readable in a message box: a long field

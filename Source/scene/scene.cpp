@@ -1,8 +1,5 @@
 #include "scene/scene.h"
 
-#include <langinfo.h>
-#include <locale.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -13,6 +10,7 @@
 
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/locale.h"
 #include "scene/fields.h"
 #include "scene/number_reader.h"
 
@@ -337,15 +335,10 @@ const char* KindName(std::uint8_t kind) {
 }  // namespace
 
 NumberFormat UserNumberFormat() {
+    NumericSeparators separators = UserNumericSeparators();
     NumberFormat format;
-    // A locale object of its own, so that nothing global changes.
-    locale_t user = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(nullptr));
-    if (user == static_cast<locale_t>(nullptr)) return format;
-    const char* point = nl_langinfo_l(RADIXCHAR, user);
-    const char* grouping = nl_langinfo_l(THOUSEP, user);
-    if (point && *point) format.decimalPoint = point;
-    format.groupingSeparator = grouping ? grouping : "";
-    freelocale(user);
+    format.decimalPoint = std::move(separators.decimalPoint);
+    format.groupingSeparator = std::move(separators.groupingSeparator);
     return format;
 }
 
