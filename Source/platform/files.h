@@ -15,18 +15,32 @@ inline constexpr std::int64_t kMaxReadSize = std::int64_t{512} << 20;
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
-    // The whole content of a file, or nothing with the reason in *error.
+    // The whole content of a regular file, or nothing with the reason in
+    // *error when it is missing, unreadable or too large. A path that names
+    // something else (a folder, a pipe, a device) is refused at once,
+    // without waiting for a writer: throws MorvaError naming it.
     virtual std::optional<std::string> ReadFile(const std::string& path, std::string* error) = 0;
-    // Replaces the file whole: the bytes go to a temporary file in the same
-    // folder, which is then renamed over the target, so a failed write never
-    // leaves a half-written file and never harms an existing one. Throws
-    // MorvaError naming the file and the system's reason.
+    // Refuses, by throwing MorvaError naming the path and the reason, what
+    // ReplaceFile would refuse: a folder that is missing or may not be
+    // written, a name that is a symbolic link or anything but a regular
+    // file, a file this user may not write. Run before the work for a file
+    // starts, so that no render is spent on a file that cannot be written.
+    virtual void CheckReplaceable(const std::string& path) = 0;
+    // Replaces the file whole after the same checks: the bytes go to a new,
+    // exclusively created temporary file of an unpredictable name in the
+    // same folder, which then takes the target's name, so a failed write
+    // never leaves a half-written file, never harms an existing one and
+    // never writes through a link planted in the folder. The new file keeps
+    // the permission bits (and, where the system allows, the owner) of the
+    // one it replaces. Throws MorvaError naming the file and the reason; no
+    // temporary file is left behind.
     virtual void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes) = 0;
 };
 
 class PosixFileSystem final : public FileSystem {
 public:
     std::optional<std::string> ReadFile(const std::string& path, std::string* error) override;
+    void CheckReplaceable(const std::string& path) override;
     void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes) override;
 };
 

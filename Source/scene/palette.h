@@ -26,7 +26,8 @@ PaletteRGB ParsePalette(std::string_view text, const NumberFormat& format,
                         std::string_view fileName = kPaletteFileName);
 
 // Reads MORVA.pal from the folder; a missing or unreadable file reads as
-// empty text and leaves every entry 0.
+// empty text and leaves every entry 0. A path that is not a regular file (a
+// pipe, a folder) is refused: MorvaError naming it.
 PaletteRGB LoadPalette(FileSystem& files, const std::string& folder, const NumberFormat& format);
 
 }  // namespace morva

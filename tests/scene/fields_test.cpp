@@ -70,7 +70,7 @@ TEST(SplitFields, SingleSpacesOnlyAndTabsAreOrdinary) {
     EXPECT_EQ(SplitFields("h"), Lines{"h"});
 }
 
-TEST(TextFileService, ReadsWholeFilesAndEmptyOnFailure) {
+TEST(TextFileService, ReadsWholeFilesEmptyOnFailureAndRefusesAFolder) {
     test::TempDir dir;
     test::WriteTextFile(dir.File("two.txt"), "one\r\ntwo\r\n");
     test::WriteTextFile(dir.File("empty.txt"), "");
@@ -79,7 +79,7 @@ TEST(TextFileService, ReadsWholeFilesAndEmptyOnFailure) {
     EXPECT_EQ(service.fsoReadFile(dir.File("two.txt")), "one\r\ntwo\r\n");
     EXPECT_EQ(service.fsoReadFile(dir.File("empty.txt")), "");
     EXPECT_EQ(service.fsoReadFile(dir.File("missing.txt")), "");
-    EXPECT_EQ(service.fsoReadFile(dir.Path()), "");  // a folder is unreadable
+    EXPECT_THROW(service.fsoReadFile(dir.Path()), MorvaError);
 }
 
 TEST(TextFileService, RecordReplacesTheWholeFileWithExactBytes) {

@@ -10,12 +10,14 @@
 namespace morva::test {
 
 // Files in memory; writes can be made to fail, as a full disk or a locked
-// file would make them.
+// file would make them, and the checks before a render are recorded.
 class FakeFileSystem final : public FileSystem {
 public:
     std::map<std::string, std::string> files;
+    std::vector<std::string> checks;
     std::vector<std::string> writes;
     bool failWrites = false;
+    std::string refusedPath;  // the check refuses this one
 
     std::optional<std::string> ReadFile(const std::string& path, std::string* error) override {
         auto found = files.find(path);
@@ -24,6 +26,10 @@ public:
             return std::nullopt;
         }
         return found->second;
+    }
+    void CheckReplaceable(const std::string& path) override {
+        checks.push_back(path);
+        if (path == refusedPath) throw MorvaError("Cannot write \"" + path + "\": it is a folder");
     }
     void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes) override {
         writes.push_back(path);
