@@ -1,21 +1,11 @@
-// morva: picks window or batch mode; everything else lives in the libraries.
+// morva: reads the command line and picks the mode; everything else lives in
+// the libraries.
 
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
-#include <csignal>
-#include <iostream>
-#include <thread>
-
-#include "platform/clock.h"
 #include "platform/error.h"
-#include "platform/files.h"
-#include "platform/headless_window.h"
-#include "platform/uniform_random.h"
-#include "session/batch.h"
-#include "session/frm_morva.h"
 #include "session/options.h"
+#include "session/run.h"
 #ifdef MORVA_HAVE_SDL
 #include "platform/sdl_window.h"
 #endif
@@ -24,43 +14,12 @@ using namespace morva;
 
 namespace {
 
-int RunWindow(const SessionConfig& config, const Options& options) {
+std::unique_ptr<Window> MakeWindow(std::string* reason) {
 #ifdef MORVA_HAVE_SDL
-    std::string reason;
-    std::unique_ptr<Window> window = CreateSdlWindow(&reason);
-    if (!window) {
-        std::cerr << "morva: cannot open a window: " << reason << "\n"
-                  << "morva: to render without a display, run: morva --batch"
-                  << (options.folder.empty() ? "" : " --dir " + options.folder) << "\n";
-        return 2;
-    }
-    SystemClock clock;
-    UniformRandom uniform;
-    PosixFileSystem files;
-    FrmMorva session(*window, clock, uniform, files, config, std::cerr);
-    try {
-        const auto start = std::chrono::steady_clock::now();
-        auto outcome = session.Form_Load();
-        if (outcome == FrmMorva::Outcome::Unloaded) return 0;
-        if (outcome == FrmMorva::Outcome::Finished) {
-            const double seconds =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            std::cerr << RenderSummary(session.GroupsTraced(), seconds) << std::flush;
-        }
-        if (outcome == FrmMorva::Outcome::Finished && !options.picture.empty())
-            session.SavePicture(options.picture);
-        session.ServeUntilClosed();
-        return outcome == FrmMorva::Outcome::Refused ? 1 : 0;
-    } catch (const MorvaError& error) {
-        std::cerr << "morva: " << error.what() << std::endl;
-        window->ShowError(error.what());
-        return 1;
-    }
+    return CreateSdlWindow(reason);
 #else
-    (void)config;
-    (void)options;
-    std::cerr << "morva: this build has no window; run: morva --batch\n";
-    return 2;
+    *reason = "this build has no window";
+    return nullptr;
 #endif
 }
 
@@ -71,26 +30,12 @@ int main(int argc, char** argv) {
     try {
         options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const MorvaError& error) {
-        std::cerr << "morva: " << error.what();
-        return 2;
+        return ReportUsageError(error);
     }
-    if (options.help) {
-        std::cout << UsageText();
-        return 0;
-    }
-    if (options.version) {
-        std::cout << "morva 1.1\n";
-        return 0;
-    }
-    SessionConfig config;
-    config.folder = options.folder.empty() ? ProgramFolder() : options.folder;
-    config.numberFormat = UserNumberFormat();
-    config.threads = options.threads > 0
-                         ? options.threads
-                         : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    config.reference = options.reference;
-
-    if (options.describe) return RunDescribe(config, std::cout, std::cerr);
-    if (options.batch) return RunBatch(config, options.picture, std::cerr, isatty(STDERR_FILENO) != 0);
-    return RunWindow(config, options);
+    if (options.help) return WriteStandardOutput(UsageText());
+    if (options.version) return WriteStandardOutput(VersionText());
+    const RunRequest request = MakeRunRequest(options);
+    if (options.describe) return RunDescribe(request);
+    if (options.batch) return RunBatch(request, isatty(STDERR_FILENO) != 0);
+    return RunWindow(request, MakeWindow);
 }

@@ -1,26 +1,11 @@
 #include "session/batch.h"
 
-#include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <ostream>
 
 #include "engine/iteration_group.h"
-#include "platform/clock.h"
-#include "platform/error.h"
-#include "platform/files.h"
-#include "platform/headless_window.h"
-#include "platform/uniform_random.h"
 
 namespace morva {
-
-namespace {
-
-std::atomic<bool> interrupted{false};
-
-extern "C" void OnInterrupt(int) { interrupted.store(true); }
-
-}  // namespace
 
 std::string RenderSummary(std::int64_t groups, double seconds) {
     const double points = static_cast<double>(groups) * kGroupSteps;
@@ -38,53 +23,9 @@ std::string StatusLine(const std::string& label) {
     return line;
 }
 
-int RunDescribe(const SessionConfig& config, std::ostream& out, std::ostream& err) {
-    try {
-        UniformRandom uniform;
-        uniform.SeedFromClock();
-        PosixFileSystem files;
-        auto startSeed = static_cast<std::int32_t>(uniform.Next() * 2147483648.0);
-        Scene scene = LoadScene(files, config.folder, startSeed, config.numberFormat);
-        out << DescribeScene(scene);
-        return 0;
-    } catch (const MorvaError& error) {
-        err << "morva: " << error.what() << std::endl;
-        return 1;
-    }
-}
-
-int RunBatchWith(FrmMorva& session, const std::string& picturePath, std::ostream& err) {
-    const auto start = std::chrono::steady_clock::now();
-    try {
-        const auto outcome = session.Form_Load();
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        err << "\n";
-        if (outcome == FrmMorva::Outcome::Refused) return 1;
-        session.SaveFiles();
-        if (outcome == FrmMorva::Outcome::Finished && !picturePath.empty()) session.SavePicture(picturePath);
-        err << RenderSummary(session.GroupsTraced(), seconds);
-        if (session.Engine().offPicture > 0) {
-            err << "morva: " << session.Engine().offPicture
-                << " points had a pixel coordinate beyond the 32-bit range or not a number; they were not "
-                   "plotted\n";
-        }
-        if (outcome == FrmMorva::Outcome::Stopped) {
-            err << "morva: interrupted after " << session.GroupsTraced()
-                << " groups; the files hold the counts so far" << std::endl;
-            return 130;
-        }
-        return outcome == FrmMorva::Outcome::Finished ? 0 : 1;
-    } catch (const MorvaError& error) {
-        err << "\nmorva: " << error.what() << std::endl;
-        return 1;
-    }
-}
-
-int RunBatch(const SessionConfig& config, const std::string& picturePath, std::ostream& err, bool terminal) {
-    HeadlessWindow window;
-    window.SetShowsPicture(false);  // nobody sees the picture before it is final
-    window.SetLabelListener([&err, terminal](const std::string& label) {
+std::function<void(const std::string&)> BatchProgressPrinter(std::ostream& err, bool terminal) {
+    return [&err, terminal](const std::string& label) {
+        if (!err) return;
         if (terminal) {
             err << "\r" << StatusLine(label) << "\x1b[K" << std::flush;
         } else {
@@ -93,21 +34,7 @@ int RunBatch(const SessionConfig& config, const std::string& picturePath, std::o
             if (at != std::string::npos) text.replace(at, 2, "\n");
             err << text << "\n";
         }
-    });
-    SystemClock clock;
-    UniformRandom uniform;
-    PosixFileSystem files;
-    FrmMorva session(window, clock, uniform, files, config, err);
-    interrupted.store(false);
-    session.SetStopFlag(&interrupted);
-    struct sigaction action {};
-    struct sigaction previous {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previous);
-    int code = RunBatchWith(session, picturePath, err);
-    sigaction(SIGINT, &previous, nullptr);
-    return code;
+    };
 }
 
 }  // namespace morva

@@ -42,7 +42,6 @@ void FrmMorva::StartUp() {
     if (unloaded_) return;
     uniform_.SeedFromClock();
     engine_.RandSeed = static_cast<std::int32_t>(std::floor(uniform_.Next() * 2147483648.0));
-    fso_.emplace(InitFSO(files_));
     font_.LoadGlyphFont();
     palette_ = LoadPalette(files_, config_.folder, config_.numberFormat);
     engine_.point = PointState{};
@@ -64,12 +63,13 @@ FrmMorva::Outcome FrmMorva::Form_Load() {
     }
     StartUp();
     if (unloaded_) return Outcome::Unloaded;
+    if (beforeRender_) beforeRender_();
 
     GroupsDone_ = 0;
     GroupsThisSecond_ = 0;
     GroupsPerSecond_ = 0;
     for (;;) {
-        if (stopFlag_ && stopFlag_->load(std::memory_order_relaxed)) return Outcome::Stopped;
+        if (StopSignal() != 0) return Outcome::Stopped;
         ElapsedMs_ = static_cast<std::int32_t>(clock_.TickCount() - StartTick_);
         if ((GroupsDone_ & kCadenceMask) == 0) {
             for (int k = 0; k < 256; ++k) KeyStates_[k] = window_.KeyState(k);
@@ -83,7 +83,7 @@ FrmMorva::Outcome FrmMorva::Form_Load() {
         // the groups up to the next message processing run as one batch; the
         // passes' own bookkeeping follows, in order.
         const int batch = (GroupsDone_ & kCadenceMask) == 0 ? 1 : BatchLength();
-        DrawFrameFr(batch);
+        TraceGroups(batch);
         bool reached = false;
         for (int pass = 0; pass < batch; ++pass) {
             if (pass > 0) {
@@ -130,7 +130,7 @@ void FrmMorva::CountSpeed() {
     LastTimer_ = t;
 }
 
-void FrmMorva::DrawFrameFr(int count) {
+void FrmMorva::TraceGroups(int count) {
     renderer_->DrawGroups(engine_, raster_, count);
     groupsTraced_ += count;
     ProgressStep();
@@ -164,27 +164,43 @@ void FrmMorva::Form_KeyDown(int KeyCode, int /*Shift*/) {
     try {
         SaveFiles();
     } catch (const MorvaError& error) {
-        ReportError(std::string(error.what()) + "\nThe render goes on; its counts are kept.");
+        ReportError(std::string(error.what()) +
+                    (finished_ ? "\nThe finished render and its counts are kept; F11 tries again."
+                               : "\nThe render goes on with its counts kept; F11 tries again."));
     }
 }
 
 void FrmMorva::Form_Unload(int /*Cancel*/) { unloaded_ = true; }
 
 void FrmMorva::ServeUntilClosed() {
-    while (!unloaded_ && window_.WaitMessages()) {
+    while (!unloaded_ && StopSignal() == 0 && window_.WaitMessages()) {
     }
 }
 
-void FrmMorva::SaveFiles() {
+void FrmMorva::BringTablesUpToDate() {
     if (!sceneLoaded_) throw MorvaError("Nothing saved: no scene has been loaded yet.");
     // After the render the tables are complete and the picture is final.
     if (!finished_) renderer_->Flush(raster_, GroupRenderer::FlushScope::All);
-    if (scene_.settings.HiRes) {
+}
+
+void FrmMorva::SaveFiles() {
+    BringTablesUpToDate();
+    if (scene_.settings.HiRes) SaveCountFile(CountFile::HiRes);
+    SaveCountFile(CountFile::Screen);
+}
+
+std::string FrmMorva::CountFilePath(CountFile file) const {
+    return JoinPath(config_.folder, file == CountFile::HiRes ? kHiResBmpFileName : kBmpFileName);
+}
+
+void FrmMorva::SaveCountFile(CountFile file) {
+    BringTablesUpToDate();
+    if (file == CountFile::HiRes) {
         SaveHiResBmp(files_, config_.folder, raster_, scene_.settings.Exposure);
-        log_ << "morva: wrote " << JoinPath(config_.folder, kHiResBmpFileName) << "\n";
+    } else {
+        SaveBmp(files_, config_.folder, raster_, scene_.settings.Exposure);
     }
-    SaveBmp(files_, config_.folder, raster_, scene_.settings.Exposure);
-    log_ << "morva: wrote " << JoinPath(config_.folder, kBmpFileName) << std::endl;
+    log_ << "morva: wrote " << CountFilePath(file) << std::endl;
 }
 
 void FrmMorva::SavePicture(const std::string& path) {
@@ -199,7 +215,7 @@ void FrmMorva::SavePicture(const std::string& path) {
 }
 
 void FrmMorva::ReportError(const std::string& message) {
-    log_ << "morva: " << message << std::endl;
+    log_ << ErrorLine(message) << std::flush;
     window_.ShowError(message);
 }
 

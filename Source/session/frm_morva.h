@@ -3,9 +3,9 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "engine/iteration_group.h"
@@ -14,7 +14,6 @@
 #include "raster/raster.h"
 #include "scene/palette.h"
 #include "scene/scene.h"
-#include "scene/text_file.h"
 
 namespace morva {
 
@@ -39,8 +38,11 @@ public:
         Finished,  // the target was reached and the final picture shown
         Refused,   // the window picture is not 8-bit; nothing was read
         Unloaded,  // Escape held at a poll, or the window closed
-        Stopped,   // a stop was requested from outside (Ctrl-C in batch runs)
+        Stopped,   // a stop was requested from outside (a signal)
     };
+
+    // The two count files.
+    enum class CountFile { Screen, HiRes };
 
     FrmMorva(Window& window, Clock& clock, UniformRandom& uniform, FileSystem& files, SessionConfig config,
              std::ostream& log);
@@ -50,7 +52,8 @@ public:
     // be used (the caller reports it and ends the program).
     Outcome Form_Load();
     // F11 (key code 122, whatever the shift state) saves the count files; a
-    // failed save is reported and the render goes on with its counts kept.
+    // failed save is reported, and the render goes on (or the finished one
+    // stays) with its counts kept.
     void Form_KeyDown(int KeyCode, int Shift);
     // Ends the session: the render loop does not resume.
     void Form_Unload(int Cancel);
@@ -59,14 +62,28 @@ public:
     void ServeUntilClosed();
 
     // Writes MORVAHD.BMP (in high-resolution mode) and MORVA.BMP from the
-    // counts so far. Throws MorvaError on failure.
+    // counts so far, as F11 does. Throws MorvaError on failure.
     void SaveFiles();
+    // Writes one of them. Throws MorvaError on failure.
+    void SaveCountFile(CountFile file);
+    // Where it goes: in the scene's folder.
+    std::string CountFilePath(CountFile file) const;
     // Writes the window picture (the bytes with the window's colour table)
     // as an 8-bit BMP. Throws MorvaError on failure.
     void SavePicture(const std::string& path);
 
-    // A flag that, once set, stops the render at the head of the next pass.
-    void SetStopFlag(const std::atomic<bool>* flag) { stopFlag_ = flag; }
+    // A signal number that, once it is not 0, stops the render at the head
+    // of the next pass (and ends the wait after it).
+    void SetStopFlag(const std::atomic<int>* signal) { stopFlag_ = signal; }
+    // The signal that stopped the session, or 0.
+    int StopSignal() const { return stopFlag_ ? stopFlag_->load(std::memory_order_relaxed) : 0; }
+    // Runs once the inputs are read, before the first group; what it throws
+    // ends Form_Load, so a run can refuse before any work is spent.
+    void SetBeforeRender(std::function<void()> check) { beforeRender_ = std::move(check); }
+
+    // The one way the session reports a fault to the user: stderr and the
+    // window's message box.
+    void ReportError(const std::string& message);
 
     void OnKeyDown(int keyCode, int shift) override { Form_KeyDown(keyCode, shift); }
     void OnClose() override { Form_Unload(0); }
@@ -80,15 +97,16 @@ public:
     float Percent() const { return PercentDone_; }
     bool Unloaded() const { return unloaded_; }
     const std::string& Folder() const { return config_.folder; }
+    FileSystem& Files() { return files_; }
 
 private:
     void StartUp();
-    // count groups, then the progress step of the last one.
-    void DrawFrameFr(int count);
+    // Traces count groups, then runs the progress step of the last one.
+    void TraceGroups(int count);
+    void BringTablesUpToDate();
     int BatchLength() const;
     void CountSpeed();
     void ProgressStep();
-    void ReportError(const std::string& message);
 
     Window& window_;
     Clock& clock_;
@@ -97,7 +115,6 @@ private:
     SessionConfig config_;
     std::ostream& log_;
 
-    std::optional<TextFileService> fso_;
     GlyphFont font_;
     PaletteRGB palette_;
     Scene scene_;
@@ -117,7 +134,8 @@ private:
     bool sceneLoaded_ = false;
     bool finished_ = false;
     bool unloaded_ = false;
-    const std::atomic<bool>* stopFlag_ = nullptr;
+    const std::atomic<int>* stopFlag_ = nullptr;
+    std::function<void()> beforeRender_;
 };
 
 }  // namespace morva

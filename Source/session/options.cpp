@@ -28,8 +28,9 @@ std::string UsageText() {
            "\n"
            "Options:\n"
            "  --batch          render without a window: progress on stderr, the BMP\n"
-           "                   files written at the end; Ctrl-C stops early and\n"
-           "                   still writes the files from the counts so far\n"
+           "                   files written at the end; Ctrl-C, SIGTERM or SIGHUP\n"
+           "                   stop early and still write them from the counts so\n"
+           "                   far (exit code 128 + the signal)\n"
            "  --dir DIR        read MORVA.TXT and MORVA.pal from DIR and write the\n"
            "                   BMP files there (default: the program's folder)\n"
            "  --describe       print the scene's settings, derived values and\n"
@@ -42,6 +43,8 @@ std::string UsageText() {
            "  --version        print the version and exit\n"
            "  --help           print this text and exit\n";
 }
+
+std::string VersionText() { return "morva 1.1\n"; }
 
 Options ParseOptions(const std::vector<std::string>& args) {
     Options options;

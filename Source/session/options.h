@@ -21,5 +21,7 @@ struct Options {
 Options ParseOptions(const std::vector<std::string>& args);
 
 std::string UsageText();
+// "morva 1.1" and a line end.
+std::string VersionText();
 
 }  // namespace morva

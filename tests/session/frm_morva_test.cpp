@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <sstream>
 
 #include "engine/group_renderer.h"
@@ -174,7 +175,7 @@ TEST(RenderLoop, ClosingTheWindowEndsAtTheNextMessageProcessingWithoutToneMappin
 
 TEST(RenderLoop, StopFlagEndsAtTheNextPass) {
     Session s(FernWithTarget("1000"));
-    std::atomic<bool> stop{true};
+    std::atomic<int> stop{SIGTERM};
     s.session->SetStopFlag(&stop);
     EXPECT_EQ(s.session->Form_Load(), FrmMorva::Outcome::Stopped);
     EXPECT_EQ(s.session->GroupsTraced(), 0);
@@ -209,7 +210,7 @@ TEST(StartUp, RefusedSceneThrowsWithItsReason) {
     }
 }
 
-TEST(Export, FailedSaveIsReportedAndTheRenderGoesOnWithItsCounts) {
+TEST(Export, FailedSaveIsReportedAndTheCountsAreKeptDuringAndAfterTheRender) {
     Session s(FernWithTarget("300"));
     s.files.failWrites = true;
     s.window.QueueKeyDown(kKeyF11);
@@ -218,7 +219,11 @@ TEST(Export, FailedSaveIsReportedAndTheRenderGoesOnWithItsCounts) {
     EXPECT_EQ(s.session->GroupsTraced(), 301);
     ASSERT_EQ(s.window.Errors().size(), 1u);
     EXPECT_NE(s.window.Errors()[0].find("No space left"), std::string::npos);
+    EXPECT_NE(s.window.Errors()[0].find("The render goes on"), std::string::npos);
     EXPECT_NE(s.log.str().find("MORVA.BMP"), std::string::npos);
+    s.session->Form_KeyDown(kKeyF11, 0);
+    ASSERT_EQ(s.window.Errors().size(), 2u);
+    EXPECT_NE(s.window.Errors()[1].find("The finished render and its counts are kept"), std::string::npos);
     s.files.failWrites = false;
     s.session->Form_KeyDown(kKeyF11, 0);  // after the render F11 saves at once
     EXPECT_EQ(s.files.files["/scene/MORVA.BMP"], ReferenceCountFile(FernWithTarget("300"), 301));

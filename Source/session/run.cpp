@@ -1,0 +1,224 @@
+#include "session/run.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <thread>
+
+#include "platform/clock.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/headless_window.h"
+#include "platform/signals.h"
+#include "platform/uniform_random.h"
+#include "session/batch.h"
+#include "session/options.h"
+
+namespace morva {
+
+namespace {
+
+// Writes the outputs in order; a file that fails is reported and the rest
+// are still written. Returns whether all of them were written.
+bool WriteOutputs(FrmMorva& session, const std::vector<EndOfRenderOutput>& outputs, bool stopped) {
+    bool written = true;
+    for (const EndOfRenderOutput& output : outputs) {
+        if (stopped && output.whenStopped == EndOfRenderOutput::WhenStopped::Skipped) continue;
+        try {
+            output.write();
+        } catch (const MorvaError& error) {
+            session.ReportError(error.what());
+            written = false;
+        }
+    }
+    return written;
+}
+
+}  // namespace
+
+RunRequest MakeRunRequest(const Options& options) {
+    RunRequest request;
+    request.session.folder = options.folder.empty() ? ProgramFolder() : options.folder;
+    request.folderGiven = !options.folder.empty();
+    request.session.numberFormat = UserNumberFormat();
+    request.session.threads = options.threads > 0
+                                  ? options.threads
+                                  : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    request.session.reference = options.reference;
+    request.picturePath = options.picture;
+    return request;
+}
+
+std::vector<EndOfRenderOutput> EndOfRenderOutputs(FrmMorva& session, RunMode mode,
+                                                  const RunRequest& request) {
+    using CountFile = FrmMorva::CountFile;
+    std::vector<EndOfRenderOutput> outputs;
+    if (mode == RunMode::Batch) {
+        for (const CountFile file : {CountFile::HiRes, CountFile::Screen}) {
+            if (file == CountFile::HiRes && !session.CurrentScene().settings.HiRes) continue;
+            outputs.push_back({session.CountFilePath(file), [&session, file] { session.SaveCountFile(file); },
+                               EndOfRenderOutput::WhenStopped::Written});
+        }
+    }
+    if (!request.picturePath.empty()) {
+        // Only a finished render has a final picture.
+        const std::string path = request.picturePath;
+        outputs.push_back(
+            {path, [&session, path] { session.SavePicture(path); }, EndOfRenderOutput::WhenStopped::Skipped});
+    }
+    return outputs;
+}
+
+void ReportEndOfRender(const FrmMorva& session, double seconds, std::ostream& err) {
+    err << RenderSummary(session.GroupsTraced(), seconds);
+    if (session.Engine().offPicture > 0) {
+        err << "morva: " << session.Engine().offPicture
+            << " points had a pixel coordinate beyond the 32-bit range or not a number; they were not "
+               "plotted\n";
+    }
+    err << std::flush;
+}
+
+int RunRender(FrmMorva& session, RunMode mode, const RunRequest& request, std::ostream& err) {
+    std::vector<EndOfRenderOutput> outputs;
+    session.SetBeforeRender([&] {
+        outputs = EndOfRenderOutputs(session, mode, request);
+        for (const EndOfRenderOutput& output : outputs) session.Files().CheckReplaceable(output.path);
+    });
+    // A batch run's progress line stays open on a terminal until the render
+    // has ended.
+    bool progressLineOpen = mode == RunMode::Batch;
+    auto endProgressLine = [&] {
+        if (progressLineOpen) err << "\n";
+        progressLineOpen = false;
+    };
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        const FrmMorva::Outcome outcome = session.Form_Load();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        endProgressLine();
+        switch (outcome) {
+            case FrmMorva::Outcome::Refused:
+                // The message is shown; the window waits to be closed.
+                if (mode == RunMode::Window) session.ServeUntilClosed();
+                return 1;
+            case FrmMorva::Outcome::Unloaded:
+                return 0;
+            case FrmMorva::Outcome::Stopped: {
+                const int signal = session.StopSignal();
+                const std::string name = SignalName(signal);
+                if (mode == RunMode::Window) {
+                    // Like the close button: the program ends now.
+                    err << ErrorLine("ended by " + name) << std::flush;
+                    return 128 + signal;
+                }
+                if (session.GroupsTraced() == 0) {
+                    // Files of no counts at all would replace good ones.
+                    err << ErrorLine("interrupted by " + name +
+                                     " before the first group was traced; no file was written")
+                        << std::flush;
+                    return 128 + signal;
+                }
+                const bool written = WriteOutputs(session, outputs, /*stopped=*/true);
+                ReportEndOfRender(session, seconds, err);
+                const std::int64_t groups = session.GroupsTraced();
+                err << ErrorLine(
+                           "interrupted by " + name + " after " + std::to_string(groups) +
+                           (groups == 1 ? " group; " : " groups; ") +
+                           (written ? "the files hold the counts so far" : "not every file was written"))
+                    << std::flush;
+                return written ? 128 + signal : 1;
+            }
+            case FrmMorva::Outcome::Finished:
+                break;
+        }
+        const bool written = WriteOutputs(session, outputs, /*stopped=*/false);
+        ReportEndOfRender(session, seconds, err);
+        if (mode == RunMode::Window) {
+            session.ServeUntilClosed();
+            if (const int signal = session.StopSignal(); signal != 0) {
+                err << ErrorLine("ended by " + SignalName(signal)) << std::flush;
+                return 128 + signal;
+            }
+        }
+        return written ? 0 : 1;
+    } catch (const MorvaError& error) {
+        endProgressLine();
+        session.ReportError(error.what());
+        return 1;
+    }
+}
+
+int RunWindow(const RunRequest& request, const WindowMaker& makeWindow) {
+    IgnoreWriteSignals();
+    // Before the window: the window system then leaves these signals to us.
+    StopRequests stops;
+    std::string reason;
+    std::unique_ptr<Window> window = makeWindow(&reason);
+    if (!window) {
+        std::cerr << ErrorLine("cannot open a window: " + reason)
+                  << ErrorLine("to render without a display, run: morva --batch" +
+                               (request.folderGiven ? " --dir " + request.session.folder : std::string()));
+        return 2;
+    }
+    SystemClock clock;
+    UniformRandom uniform;
+    PosixFileSystem files;
+    FrmMorva session(*window, clock, uniform, files, request.session, std::cerr);
+    session.SetStopFlag(&stops.Signal());
+    return RunRender(session, RunMode::Window, request, std::cerr);
+}
+
+int RunBatch(const RunRequest& request, bool terminal) {
+    IgnoreWriteSignals();
+    StopRequests stops;
+    HeadlessWindow window;
+    window.SetShowsPicture(false);  // nobody sees the picture before it is final
+    window.SetLabelListener(BatchProgressPrinter(std::cerr, terminal));
+    SystemClock clock;
+    UniformRandom uniform;
+    PosixFileSystem files;
+    FrmMorva session(window, clock, uniform, files, request.session, std::cerr);
+    session.SetStopFlag(&stops.Signal());
+    return RunRender(session, RunMode::Batch, request, std::cerr);
+}
+
+int RunDescribe(const RunRequest& request) {
+    try {
+        UniformRandom uniform;
+        uniform.SeedFromClock();
+        PosixFileSystem files;
+        const auto startSeed = static_cast<std::int32_t>(std::floor(uniform.Next() * 2147483648.0));
+        const Scene scene = LoadScene(files, request.session.folder, startSeed, request.session.numberFormat);
+        return WriteStandardOutput(DescribeScene(scene));
+    } catch (const MorvaError& error) {
+        std::cerr << ErrorLine(error.what()) << std::flush;
+        return 1;
+    }
+}
+
+int WriteStandardOutput(std::string_view text) {
+    bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    int reason = written ? 0 : errno;
+    if (std::fflush(stdout) != 0) {
+        written = false;
+        reason = errno;
+    }
+    if (written && !std::ferror(stdout)) return 0;
+    std::cerr << ErrorLine(std::string("cannot write to standard output: ") +
+                           (reason != 0 ? std::strerror(reason) : "write error"))
+              << std::flush;
+    return 1;
+}
+
+int ReportUsageError(const MorvaError& error) {
+    std::cerr << ErrorLine(error.what()) << std::flush;
+    return 2;
+}
+
+}  // namespace morva

@@ -1,0 +1,107 @@
+#include "session/run.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sstream>
+
+#include "platform/clock.h"
+#include "platform/headless_window.h"
+#include "platform/uniform_random.h"
+#include "support/fake_file_system.h"
+
+namespace morva {
+namespace {
+
+class FakeClock final : public Clock {
+public:
+    std::uint32_t tick = 1000;
+    std::uint32_t TickCount() override { return tick += 7; }
+    float SecondsSinceMidnight() override { return 100.25f; }
+};
+
+// The fern at its own seed: target is the header's groups per exposure.
+std::string Fern(const std::string& target, const std::string& extra = "") {
+    return "h 45 45 320 15 1 1 " + target +
+           " 4\r\n"
+           "a 0.01 0 0 0 0.16 0 0\r\n"
+           "a 0.85 0.85 0.04 -0.04 0.85 0 1.6\r\n"
+           "a 0.07 0.2 -0.26 0.23 0.22 0 1.6\r\n"
+           "a 0.07 -0.15 0.28 0.26 0.24 0 0.44\r\n"
+           "_setseed 12345\r\n" +
+           extra;
+}
+
+// One run of a session on the fake platform, stopped by a signal number
+// that the test sets.
+struct BatchOrWindowRun {
+    explicit BatchOrWindowRun(const std::string& sceneText) {
+        files.files["/scene/MORVA.TXT"] = sceneText;
+        request.session.folder = "/scene";
+        request.session.threads = 2;
+        session = std::make_unique<FrmMorva>(window, clock, uniform, files, request.session, log);
+        session->SetStopFlag(&signal);
+    }
+    int Render(RunMode mode = RunMode::Batch) { return RunRender(*session, mode, request, log); }
+
+    HeadlessWindow window;
+    FakeClock clock;
+    UniformRandom uniform;
+    test::FakeFileSystem files;
+    std::ostringstream log;
+    std::atomic<int> signal{0};
+    RunRequest request;
+    std::unique_ptr<FrmMorva> session;
+};
+
+TEST(RunRender, ASignalWritesTheCountsSoFarButNothingBeforeTheFirstGroup) {
+    BatchOrWindowRun early(Fern("1000"));
+    early.signal = SIGINT;  // came while the scene was read
+    EXPECT_EQ(early.Render(), 130);
+    EXPECT_TRUE(early.files.writes.empty()) << "files of no counts would replace good ones";
+    EXPECT_NE(early.log.str().find("SIGINT before the first group was traced; no file was written"),
+              std::string::npos)
+        << early.log.str();
+
+    BatchOrWindowRun late(Fern("1000"));
+    late.request.picturePath = "/scene/picture.bmp";
+    // The first progress text comes after group 128.
+    late.window.SetLabelListener([&late](const std::string&) { late.signal = SIGTERM; });
+    EXPECT_EQ(late.Render(), 128 + SIGTERM);
+    EXPECT_EQ(late.files.writes, std::vector<std::string>{"/scene/MORVA.BMP"})
+        << "a stopped render has no final picture";
+    EXPECT_NE(
+        late.log.str().find("interrupted by SIGTERM after 129 groups; the files hold the counts so far"),
+        std::string::npos)
+        << late.log.str();
+
+    BatchOrWindowRun whole(Fern("128"));  // a target of 128 traces 129 groups
+    EXPECT_EQ(whole.Render(), 0);
+    EXPECT_TRUE(late.files.files["/scene/MORVA.BMP"] == whole.files.files["/scene/MORVA.BMP"]);
+}
+
+TEST(RunRender, EveryOutputIsCheckedBeforeTheFirstGroup) {
+    BatchOrWindowRun run(Fern("1000", "D\r\n"));
+    run.request.picturePath = "/elsewhere/picture.bmp";
+    run.files.refusedPath = run.request.picturePath;
+    EXPECT_EQ(run.Render(), 1);
+    EXPECT_EQ(run.files.checks,
+              (std::vector<std::string>{"/scene/MORVAHD.BMP", "/scene/MORVA.BMP", "/elsewhere/picture.bmp"}));
+    EXPECT_EQ(run.session->GroupsTraced(), 0);
+    EXPECT_TRUE(run.files.writes.empty());
+    ASSERT_EQ(run.window.Errors().size(), 1u);
+    EXPECT_EQ(run.window.Errors()[0], "Cannot write \"/elsewhere/picture.bmp\": it is a folder");
+}
+
+TEST(RunRender, BothModesReportPointsThatCouldNotBePlotted) {
+    for (const RunMode mode : {RunMode::Window, RunMode::Batch}) {
+        BatchOrWindowRun run("h 45 45 320 15 1 1 10 1\r\na 1 0 0 0 0 1e300 0\r\n");
+        EXPECT_EQ(run.Render(mode), 0);
+        EXPECT_NE(run.log.str().find("points had a pixel coordinate beyond the 32-bit range"),
+                  std::string::npos)
+            << run.log.str();
+    }
+}
+
+}  // namespace
+}  // namespace morva
