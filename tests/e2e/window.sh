@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real window under Xvfb, driven by synthetic key events: F11 during a
 # render writes the files and the render goes on, Escape held ends the
-# program, the close button ends it, and a finished render shows the fern.
+# program, the close button and SIGTERM end it, and a finished render shows
+# the fern.
 set -euo pipefail
 # Waits are generous: a busy or sanitized build may be many times slower,
 # and a passing run never waits for them.
@@ -86,6 +87,15 @@ sleep 0.5
 close_window
 wait_exit 60
 [ "$status" = 0 ] || fail "close button: exit status $status"
+
+# SIGTERM ends the window as the close button does, and says so; the
+# window system must not have taken the signal over.
+start "$work/long"
+sleep 0.5
+kill -TERM "$morva_pid"
+wait_exit 60
+[ "$status" = 143 ] || fail "SIGTERM: exit status $status"
+grep -q "ended by SIGTERM" "$work/log" || fail "SIGTERM is not reported"
 
 # A finished render shows the fern above the dark red strip with its label.
 mkdir -p "$work/fern"

@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# The files a batch run reads and writes, when their paths are careless or
+# hostile: outputs that are not regular files, links, missing folders, a
+# file size limit, inputs that are pipes, control bytes in a refused field.
+# Nothing here relies on permission bits, so it proves the same as root.
+set -euo pipefail
+morva=$1
+source_dir=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; cat "$work/log" >&2 2>/dev/null || true; exit 1; }
+
+scene() {  # scene DIR: the bundled fern (high resolution), cut to 320 groups
+  mkdir -p "$1"
+  sed 's/^h 45 45 320 15 1 10 100 4/h 45 45 320 15 1 10 2 4/' "$source_dir/assets/MORVA.TXT" >"$1/MORVA.TXT"
+  cp "$source_dir/assets/MORVA.pal" "$1/"
+}
+run() {  # run ARGS...: a batch run, its stderr in $work/log and its exit code in $status
+  status=0
+  timeout 60 "$morva" --batch "$@" 2>"$work/log" || status=$?
+}
+refused_early() {  # refused_early TEXT...: exit code 1, every TEXT in the message, no group traced
+  [ "$status" = 1 ] || fail "exit code $status, not 1"
+  for text in "$@"; do grep -qF -- "$text" "$work/log" || fail "the message does not say: $text"; done
+  if grep -q "groups traced" "$work/log"; then fail "the render ran before the refusal"; fi
+}
+no_temporary_files() { ! ls "$1" | grep -q 'tmp-' || fail "a temporary file was left in $1"; }
+
+# Outputs that exist and are not regular files are refused before the render
+# and left as they are; so is a folder that does not exist.
+scene "$work/out"
+mkfifo "$work/out/pipe.bmp"
+run --dir "$work/out" --picture "$work/out/pipe.bmp"
+refused_early "$work/out/pipe.bmp" "named pipe" "only regular files"
+[ -p "$work/out/pipe.bmp" ] || fail "the pipe was replaced"
+[ ! -e "$work/out/MORVA.BMP" ] || fail "a count file was written before the refusal"
+if mknod "$work/out/null" c 1 3 2>/dev/null; then
+  run --dir "$work/out" --picture "$work/out/null"
+  refused_early "$work/out/null" "character device"
+  [ -c "$work/out/null" ] || fail "the device node was replaced"
+else
+  echo "cannot make a device node here: that check is skipped"
+fi
+mkdir "$work/out/MORVA.BMP"
+run --dir "$work/out"
+refused_early "$work/out/MORVA.BMP" "a folder"
+[ ! -e "$work/out/MORVAHD.BMP" ] || fail "MORVAHD.BMP was written although MORVA.BMP cannot be"
+rmdir "$work/out/MORVA.BMP"
+run --dir "$work/out" --picture "$work/out/missing/picture.bmp"
+refused_early "$work/out/missing/picture.bmp" "does not exist"
+[ ! -e "$work/out/MORVA.BMP" ] || fail "a count file was written before the refusal"
+
+# A link as an output is refused (links are never written through); the
+# file it points to stays as it was.
+echo precious >"$work/out/victim"
+ln -s "$work/out/victim" "$work/out/link.bmp"
+run --dir "$work/out" --picture "$work/out/link.bmp"
+refused_early "$work/out/link.bmp" "symbolic link"
+[ "$(cat "$work/out/victim")" = precious ] || fail "the link's target was written"
+
+# A save keeps the permission bits of the file it replaces.
+run --dir "$work/out"
+[ "$status" = 0 ] || fail "a plain run failed: $status"
+chmod 600 "$work/out/MORVA.BMP"
+run --dir "$work/out"
+[ "$(stat -c %a "$work/out/MORVA.BMP")" = 600 ] || fail "the replaced file's mode is $(stat -c %a "$work/out/MORVA.BMP")"
+no_temporary_files "$work/out"
+
+# Under a file size limit the large file fails with its name and reason, the
+# earlier one stays whole, the small file is still written, and nothing is
+# left behind. (ulimit -f counts 1024-byte blocks.)
+cp "$work/out/MORVAHD.BMP" "$work/earlier-hd.bmp"
+rm "$work/out/MORVA.BMP"
+status=0
+(ulimit -f 1000; exec timeout 60 "$morva" --batch --dir "$work/out" 2>"$work/log") || status=$?
+[ "$status" = 1 ] || fail "size limit: exit code $status, not 1"
+grep -qF "$work/out/MORVAHD.BMP" "$work/log" || fail "the failed save does not name MORVAHD.BMP"
+grep -q "File too large" "$work/log" || fail "the failed save does not give the reason"
+cmp -s "$work/out/MORVAHD.BMP" "$work/earlier-hd.bmp" || fail "the earlier MORVAHD.BMP was harmed"
+[ "$(stat -c %s "$work/out/MORVA.BMP")" = 308278 ] || fail "MORVA.BMP was not written"
+no_temporary_files "$work/out"
+
+# Inputs that are pipes are refused by name at once, in every mode.
+for input in MORVA.TXT MORVA.pal; do
+  scene "$work/in-$input"
+  rm "$work/in-$input/$input"
+  mkfifo "$work/in-$input/$input"
+  run --dir "$work/in-$input"
+  [ "$status" = 1 ] || fail "$input as a pipe: exit code $status (124: it waited)"
+  grep -qF "$work/in-$input/$input\": it is a named pipe" "$work/log" || fail "$input as a pipe is not named"
+done
+status=0
+timeout 20 "$morva" --describe --dir "$work/in-MORVA.TXT" >/dev/null 2>"$work/log" || status=$?
+[ "$status" = 1 ] || fail "--describe of a pipe: exit code $status"
+grep -q "named pipe" "$work/log" || fail "--describe does not say why"
+
+# A refused field shows its control bytes as escapes, on the terminal as in
+# the message box.
+mkdir -p "$work/control"
+printf 'h 45 45 320 15 1 te\rn\033[2J 100 4\na 1 0 0 0 0 0 0\n' >"$work/control/MORVA.TXT"
+run --dir "$work/control"
+[ "$status" = 1 ] || fail "the broken scene: exit code $status"
+grep -qF '"te\rn\x1b[2J"' "$work/log" || fail "the field is not quoted with escapes"
+if tr -d '\n' <"$work/log" | LC_ALL=C grep -q '[[:cntrl:]]'; then fail "a control byte reached stderr"; fi
+echo "file end-to-end checks passed"
