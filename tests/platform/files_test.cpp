@@ -130,6 +130,7 @@ TEST(PosixFileSystem, KeepsThePermissionBitsAndRefusesAFileThisUserMayNotWrite) 
         const std::string refusal = Refusal([&] { files.ReplaceFile(readOnly, kNew); });
         return refusal.find("may not write") != std::string::npos ? 3 : 4;
     });
+    if (code == 5) GTEST_SKIP() << "cannot become an unprivileged user here";
     EXPECT_EQ(code, 3);
     EXPECT_EQ(Content(readOnly), "someone else's");
 }
