@@ -39,18 +39,18 @@ double ConvertNormalised(const std::string& text) {
     return strtod_l(text.c_str(), nullptr, CLocale());
 }
 
+}  // namespace
+
 // The field as the message quotes it. A field of any length can reach a
 // message, and a message must stay readable in a message box: a long field
 // is shown by its first characters and its length.
-std::string Quoted(std::string_view text) {
+std::string QuotedField(std::string_view text) {
     constexpr std::size_t kLongestQuote = 64;
     constexpr std::size_t kShownOfLong = 40;
     if (text.size() <= kLongestQuote) return "\"" + std::string(text) + "\"";
     return "\"" + std::string(text.substr(0, kShownOfLong)) + "...\" (" + std::to_string(text.size()) +
            " characters)";
 }
-
-}  // namespace
 
 std::optional<std::int32_t> RoundToInt32(double value) {
     // Rejects NaN and everything that cannot round into range, so that the
@@ -117,9 +117,10 @@ IntegerReading ParseIntegerText(std::string_view text, const NumberFormat& forma
     while (pos < text.size() && IsBlank(text[pos])) ++pos;
     if (pos != text.size()) return mismatch;
 
-    const std::optional<std::int32_t> rounded = RoundToInt32(ConvertNormalised(normalised));
-    if (!rounded || *rounded < minimum || *rounded > maximum) return {0, NumberFault::kOverflow};
-    return {*rounded, NumberFault::kNone};
+    const double unrounded = ConvertNormalised(normalised);
+    const std::optional<std::int32_t> rounded = RoundToInt32(unrounded);
+    if (!rounded || *rounded < minimum || *rounded > maximum) return {0, NumberFault::kOverflow, unrounded};
+    return {*rounded, NumberFault::kNone, unrounded};
 }
 
 RealReading ParseLenientReal(std::string_view text) {
@@ -133,6 +134,7 @@ RealReading ParseLenientReal(std::string_view text) {
     auto take = [&]() { return text[pos++]; };
 
     std::string normalised;
+    std::size_t end = 0;
     if (peek() == '&') {
         ++pos;
         const char radix = peek();
@@ -159,6 +161,7 @@ RealReading ParseLenientReal(std::string_view text) {
             }
         }
         if (hex.empty()) return {};
+        end = pos;
         normalised = "0x" + hex;
     } else {
         const char sign = peek();
@@ -177,6 +180,7 @@ RealReading ParseLenientReal(std::string_view text) {
         }
         // A sign or a point alone reads as 0, and so does nothing at all.
         if (integerPart.empty() && fractionPart.empty()) return {};
+        end = pos;
         normalised +=
             (integerPart.empty() ? "0" : integerPart) + "." + (fractionPart.empty() ? "0" : fractionPart);
         const char letter = peek();
@@ -190,12 +194,15 @@ RealReading ParseLenientReal(std::string_view text) {
             }
             std::string exponentDigits;
             while (IsDigit(peek())) exponentDigits += take();
-            if (!exponentDigits.empty()) normalised += "e" + exponent + exponentDigits;
+            if (!exponentDigits.empty()) {
+                normalised += "e" + exponent + exponentDigits;
+                end = pos;
+            }
         }
     }
     const double value = ConvertNormalised(normalised);
-    if (std::isinf(value)) return {0.0, NumberFault::kOverflow};
-    return {value, NumberFault::kNone};
+    if (std::isinf(value)) return {0.0, NumberFault::kOverflow, end};
+    return {value, NumberFault::kNone, end};
 }
 
 std::int32_t ReadIntegerField(std::string_view text, const NumberFormat& format, std::string_view where) {
@@ -203,9 +210,9 @@ std::int32_t ReadIntegerField(std::string_view text, const NumberFormat& format,
     constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
     const IntegerReading reading = ParseIntegerText(text, format, kMin, kMax);
     if (reading.fault == NumberFault::kTypeMismatch)
-        throw MorvaError(std::string(where) + ": type mismatch: " + Quoted(text) + " is not a number");
+        throw MorvaError(std::string(where) + ": type mismatch: " + QuotedField(text) + " is not a number");
     if (reading.fault == NumberFault::kOverflow)
-        throw MorvaError(std::string(where) + ": overflow: " + Quoted(text) + " is outside the range " +
+        throw MorvaError(std::string(where) + ": overflow: " + QuotedField(text) + " is outside the range " +
                          std::to_string(kMin) + " to " + std::to_string(kMax));
     return reading.value;
 }
@@ -213,9 +220,9 @@ std::int32_t ReadIntegerField(std::string_view text, const NumberFormat& format,
 std::uint8_t ReadByteField(std::string_view text, const NumberFormat& format, std::string_view where) {
     const IntegerReading reading = ParseIntegerText(text, format, 0, 255);
     if (reading.fault == NumberFault::kTypeMismatch)
-        throw MorvaError(std::string(where) + ": type mismatch: " + Quoted(text) + " is not a number");
+        throw MorvaError(std::string(where) + ": type mismatch: " + QuotedField(text) + " is not a number");
     if (reading.fault == NumberFault::kOverflow)
-        throw MorvaError(std::string(where) + ": overflow: " + Quoted(text) +
+        throw MorvaError(std::string(where) + ": overflow: " + QuotedField(text) +
                          " is outside the range 0 to 255");
     return static_cast<std::uint8_t>(reading.value);
 }
@@ -223,7 +230,7 @@ std::uint8_t ReadByteField(std::string_view text, const NumberFormat& format, st
 double ReadRealField(std::string_view text, std::string_view where) {
     const RealReading reading = ParseLenientReal(text);
     if (reading.fault == NumberFault::kOverflow)
-        throw MorvaError(std::string(where) + ": overflow: " + Quoted(text) +
+        throw MorvaError(std::string(where) + ": overflow: " + QuotedField(text) +
                          " is too large for a real number");
     return reading.value;
 }
