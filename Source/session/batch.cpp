@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/headless_window.h"
 #include "platform/uniform_random.h"
+#include "session/render_report.h"
 
 namespace morva {
 
@@ -64,11 +65,8 @@ int RunBatchWith(FrmMorva& session, const std::string& picturePath, std::ostream
         session.SaveFiles();
         if (outcome == FrmMorva::Outcome::Finished && !picturePath.empty()) session.SavePicture(picturePath);
         err << RenderSummary(session.GroupsTraced(), seconds);
-        if (session.Engine().offPicture > 0) {
-            err << "morva: " << session.Engine().offPicture
-                << " points had a pixel coordinate beyond the 32-bit range or not a number; they were not "
-                   "plotted\n";
-        }
+        err << RenderReport(CountRender(session.CurrentScene(), session.CurrentRaster(),
+                                        session.GroupsTraced(), session.Engine().offPicture));
         if (outcome == FrmMorva::Outcome::Stopped) {
             err << "morva: interrupted after " << session.GroupsTraced()
                 << " groups; the files hold the counts so far" << std::endl;
