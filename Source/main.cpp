@@ -14,8 +14,11 @@
 #include "platform/headless_window.h"
 #include "platform/uniform_random.h"
 #include "session/batch.h"
+#include "session/fit.h"
 #include "session/frm_morva.h"
 #include "session/options.h"
+#include "session/render_report.h"
+#include "session/scene_check.h"
 #ifdef MORVA_HAVE_SDL
 #include "platform/sdl_window.h"
 #endif
@@ -45,7 +48,10 @@ int RunWindow(const SessionConfig& config, const Options& options) {
         if (outcome == FrmMorva::Outcome::Finished) {
             const double seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            std::cerr << RenderSummary(session.GroupsTraced(), seconds) << std::flush;
+            std::cerr << RenderSummary(session.GroupsTraced(), seconds)
+                      << RenderReportLine(CountRender(session.CurrentScene(), session.CurrentRaster(),
+                                                      session.GroupsTraced(), session.Engine().offPicture))
+                      << std::flush;
         }
         if (outcome == FrmMorva::Outcome::Finished && !options.picture.empty())
             session.SavePicture(options.picture);
@@ -90,6 +96,8 @@ int main(int argc, char** argv) {
                          : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     config.reference = options.reference;
 
+    if (options.check) return RunCheck(config, std::cout, std::cerr);
+    if (options.fit) return RunFit(config, std::cout, std::cerr);
     if (options.describe) return RunDescribe(config, std::cout, std::cerr);
     if (options.batch) return RunBatch(config, options.picture, std::cerr, isatty(STDERR_FILENO) != 0);
     return RunWindow(config, options);
