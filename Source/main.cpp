@@ -3,9 +3,13 @@
 
 #include <unistd.h>
 
+#include <iostream>
+
 #include "platform/error.h"
+#include "session/fit.h"
 #include "session/options.h"
 #include "session/run.h"
+#include "session/scene_check.h"
 #ifdef MORVA_HAVE_SDL
 #include "platform/sdl_window.h"
 #endif
@@ -35,6 +39,10 @@ int main(int argc, char** argv) {
     if (options.help) return WriteStandardOutput(UsageText());
     if (options.version) return WriteStandardOutput(VersionText());
     const RunRequest request = MakeRunRequest(options);
+    if (options.check)
+        return RunPrinting([&](std::ostream& out) { return RunCheck(request.session, out, std::cerr); });
+    if (options.fit)
+        return RunPrinting([&](std::ostream& out) { return RunFit(request.session, out, std::cerr); });
     if (options.describe) return RunDescribe(request);
     if (options.batch) return RunBatch(request, isatty(STDERR_FILENO) != 0);
     return RunWindow(request, MakeWindow);

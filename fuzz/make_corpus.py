@@ -68,13 +68,17 @@ def main():
         samples[scene.parent.name] = scene
     for name, path in samples.items():
         text = path.read_bytes()
-        for target in ("fuzz_scene", "fuzz_render"):
+        for target in ("fuzz_scene", "fuzz_render", "fuzz_lint"):
             write(target, "sample_" + name, b"0" + text)
         write("fuzz_scene", "sample_comma_" + name, b"1" + text.replace(b".", b","))
 
     for name, text in SCENES.items():
-        for target in ("fuzz_scene", "fuzz_render"):
+        for target in ("fuzz_scene", "fuzz_render", "fuzz_lint"):
             write(target, name, "0" + text)
+    # What the checker warns about: prose and blanks before commands, tabs,
+    # commas and letters in numbers, lone letters, counts and bands.
+    write("fuzz_lint", "warnings", "1h 45.5 45 320 15 1 10 2,5 3\nSpeed\n hello\n_setseed12\nD\n"
+          "a 0.01 0,5 0\t0 0 -O.5  0.5x\na 0.01 1 0 0 1 0 0\na 0.98 0 0 0 0 0 0\nall of it 1 2 3 4 5 6\n")
     write("fuzz_scene", "comma_grouping", "1h 4.500 45 320 15 1 10 1.000 1\na 1 0,5 0 0 0,5 0 0\n")
     write("fuzz_scene", "narrow_nbsp_grouping", "2h 1\u202f000 45 320 15 1 10 100 1\na 1 0.5 0 0 0.5 0 0\n")
     write("fuzz_scene", "too_many_transforms", "0" + HEADER.format(n=1025) + AFFINE * 1025)

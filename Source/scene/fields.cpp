@@ -30,19 +30,22 @@ std::string CutRight(std::string_view text, std::int32_t n) {
     return std::string(text.substr(0, text.size() - cut));
 }
 
+std::optional<NumberedLine> LineCursor::Next() {
+    if (done_) return std::nullopt;
+    const std::size_t feed = text_.find('\n', start_);
+    NumberedLine line{++number_, text_.substr(start_, feed == std::string_view::npos ? feed : feed - start_)};
+    if (feed == std::string_view::npos)
+        done_ = true;
+    else
+        start_ = feed + 1;
+    return line;
+}
+
 std::vector<std::string_view> CutLines(std::string_view text) {
     std::vector<std::string_view> lines;
-    if (text.empty()) return lines;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t feed = text.find('\n', start);
-        if (feed == std::string_view::npos) {
-            lines.push_back(text.substr(start));
-            return lines;
-        }
-        lines.push_back(text.substr(start, feed - start));
-        start = feed + 1;
-    }
+    for (LineCursor cursor(text); const std::optional<NumberedLine> line = cursor.Next();)
+        lines.push_back(line->text);
+    return lines;
 }
 
 std::optional<std::string_view> UsableLine(std::string_view rawLine) {

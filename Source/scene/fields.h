@@ -19,6 +19,28 @@ std::string GetField(std::string_view text, std::int32_t n, std::string_view del
 // beyond its length leaves nothing.
 std::string CutRight(std::string_view text, std::int32_t n);
 
+// One line of a text as CutLines cuts it, with its number counted from 1.
+struct NumberedLine {
+    std::size_t number = 0;
+    std::string_view text;
+};
+
+// The lines of a text one at a time, exactly as CutLines cuts them, for
+// readers that need not hold a table of every line (a table of a large file
+// costs far more than the text itself).
+class LineCursor {
+public:
+    explicit LineCursor(std::string_view text) : text_(text), done_(text.empty()) {}
+    // The next line, or nothing after the last one.
+    std::optional<NumberedLine> Next();
+
+private:
+    std::string_view text_;
+    std::size_t start_ = 0;
+    std::size_t number_ = 0;
+    bool done_;
+};
+
 // The text cut at every line feed, in file order; the line feeds belong to no
 // line. Text without a line feed is one line, empty text has no lines, and a
 // line feed at the very end yields an empty last line.

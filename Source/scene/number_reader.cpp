@@ -21,6 +21,8 @@ bool IsOctalDigit(char c) { return c >= '0' && c <= '7'; }
 // infinity, which the callers report.
 double ConvertNormalised(const std::string& text) { return ParseDoubleInCLocale(text); }
 
+}  // namespace
+
 // The field as the message quotes it. A field of any length can reach a
 // message, and a message must stay readable in a message box: a long field
 // is shown by its first characters and its length.
@@ -32,8 +34,6 @@ std::string QuotedField(std::string_view text) {
     shown.insert(shown.size() - 1, "...");
     return shown + " (" + std::to_string(text.size()) + " characters)";
 }
-
-}  // namespace
 
 std::optional<std::int32_t> RoundToInt32(double value) {
     // Rejects NaN and everything that cannot round into range, so that the
@@ -100,9 +100,10 @@ IntegerReading ParseIntegerText(std::string_view text, const NumberFormat& forma
     while (pos < text.size() && IsBlank(text[pos])) ++pos;
     if (pos != text.size()) return mismatch;
 
-    const std::optional<std::int32_t> rounded = RoundToInt32(ConvertNormalised(normalised));
-    if (!rounded || *rounded < minimum || *rounded > maximum) return {0, NumberFault::kOverflow};
-    return {*rounded, NumberFault::kNone};
+    const double unrounded = ConvertNormalised(normalised);
+    const std::optional<std::int32_t> rounded = RoundToInt32(unrounded);
+    if (!rounded || *rounded < minimum || *rounded > maximum) return {0, NumberFault::kOverflow, unrounded};
+    return {*rounded, NumberFault::kNone, unrounded};
 }
 
 RealReading ParseLenientReal(std::string_view text) {
@@ -116,6 +117,7 @@ RealReading ParseLenientReal(std::string_view text) {
     auto take = [&]() { return text[pos++]; };
 
     std::string normalised;
+    std::size_t end = 0;
     if (peek() == '&') {
         ++pos;
         const char radix = peek();
@@ -142,6 +144,7 @@ RealReading ParseLenientReal(std::string_view text) {
             }
         }
         if (hex.empty()) return {};
+        end = pos;
         normalised = "0x" + hex;
     } else {
         const char sign = peek();
@@ -160,6 +163,7 @@ RealReading ParseLenientReal(std::string_view text) {
         }
         // A sign or a point alone reads as 0, and so does nothing at all.
         if (integerPart.empty() && fractionPart.empty()) return {};
+        end = pos;
         normalised +=
             (integerPart.empty() ? "0" : integerPart) + "." + (fractionPart.empty() ? "0" : fractionPart);
         const char letter = peek();
@@ -173,12 +177,15 @@ RealReading ParseLenientReal(std::string_view text) {
             }
             std::string exponentDigits;
             while (IsDigit(peek())) exponentDigits += take();
-            if (!exponentDigits.empty()) normalised += "e" + exponent + exponentDigits;
+            if (!exponentDigits.empty()) {
+                normalised += "e" + exponent + exponentDigits;
+                end = pos;
+            }
         }
     }
     const double value = ConvertNormalised(normalised);
-    if (std::isinf(value)) return {0.0, NumberFault::kOverflow};
-    return {value, NumberFault::kNone};
+    if (std::isinf(value)) return {0.0, NumberFault::kOverflow, end};
+    return {value, NumberFault::kNone, end};
 }
 
 std::int32_t ReadIntegerField(std::string_view text, const NumberFormat& format, std::string_view where) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "scene/scene.h"
@@ -13,11 +14,17 @@ enum class NumberFault : std::uint8_t { kNone, kTypeMismatch, kOverflow };
 struct IntegerReading {
     std::int32_t value = 0;
     NumberFault fault = NumberFault::kNone;
+    // The number the text holds, before rounding (when it is a number).
+    double unrounded = 0.0;
 };
 
 struct RealReading {
     double value = 0.0;
     NumberFault fault = NumberFault::kNone;
+    // Characters of the text up to the end of the number read; 0 when the
+    // text holds nothing readable. Whatever follows, blanks aside, was not
+    // read.
+    std::size_t end = 0;
 };
 
 // Conversion of a double to a signed 32-bit integer, rounding to nearest with
@@ -39,6 +46,10 @@ IntegerReading ParseIntegerText(std::string_view text, const NumberFormat& forma
 // or octal integer. The decimal point is always ".", whatever the locale.
 // Only a magnitude beyond the double range is a fault (an overflow).
 RealReading ParseLenientReal(std::string_view text);
+
+// A field as messages quote it: in double quotes, and a long one by its first
+// characters and its length, so that a message stays readable.
+std::string QuotedField(std::string_view text);
 
 // The checked helpers of the scene and palette readers. where names the
 // place of the field for the user ("MORVA.TXT, line 3, field 2"); a fault

@@ -12,9 +12,15 @@ namespace morva {
 class FileSystem;
 
 inline constexpr char kPaletteFileName[] = "MORVA.pal";
+// Lines (counted from 0) before the first entry: the format's tag, version
+// and count. Each entry line holds red, green and blue; further fields on it
+// are not read.
+inline constexpr std::size_t kPaletteFirstEntryLine = 3;
+inline constexpr std::size_t kPaletteEntries = 256;
+inline constexpr std::size_t kPaletteEntryFields = 3;
 
 struct PaletteRGB {
-    std::array<std::uint8_t, 256> PaletteR{}, PaletteG{}, PaletteB{};
+    std::array<std::uint8_t, kPaletteEntries> PaletteR{}, PaletteG{}, PaletteB{};
 };
 
 // Reads palette text: lines 3 to 258 (counted from 0) hold entries 0 to 255

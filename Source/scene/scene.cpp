@@ -13,6 +13,7 @@
 #include "platform/locale.h"
 #include "scene/fields.h"
 #include "scene/number_reader.h"
+#include "scene/scene_lines.h"
 
 namespace morva {
 
@@ -26,12 +27,6 @@ constexpr std::int32_t kPictureHeight = 480;
 constexpr std::int64_t kHiResFactor = 4;
 constexpr double kWeightScale = 727.0;
 constexpr std::int64_t kHiResGroupFactor = 16;
-
-// Fields each line kind reads after its keyword.
-constexpr std::size_t kHeaderFields = 8;
-constexpr std::size_t kSeedFields = 1;
-constexpr std::size_t kAffineFields = 7;
-constexpr std::size_t kTwelveCoefFields = 13;
 
 constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();
 constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
@@ -57,18 +52,9 @@ public:
 
     Scene Parse(std::string_view text) {
         if (text.empty()) Refuse(0, "the scene file is empty");
-        // The lines as CutLines cuts them, taken one at a time: a table of
-        // every line would cost far more than the text itself.
-        std::size_t lineNumber = 0;
-        for (std::size_t start = 0;;) {
-            const std::size_t feed = text.find('\n', start);
-            const std::string_view raw =
-                text.substr(start, feed == std::string_view::npos ? feed : feed - start);
-            const std::optional<std::string_view> line = UsableLine(raw);
-            ++lineNumber;
-            if (line) ReadLine(*line, lineNumber);
-            if (feed == std::string_view::npos) break;
-            start = feed + 1;
+        for (LineCursor cursor(text); const std::optional<NumberedLine> raw = cursor.Next();) {
+            if (const std::optional<std::string_view> line = UsableLine(raw->text))
+                ReadLine(*line, raw->number);
         }
         Derive();
         return scene_;
@@ -88,31 +74,31 @@ private:
     }
 
     void ReadLine(std::string_view line, std::size_t lineNumber) {
-        // The first character decides the kind, case-sensitively; anything
-        // else is a comment.
-        switch (line.front()) {
-            case '_':
-                ReadDirective(line, lineNumber);
+        const SceneLine kind = KindOfSceneLine(line);
+        switch (kind) {
+            case SceneLine::kSeed:
+                ReadSeed(line, lineNumber);
                 break;
-            case 'h':
+            case SceneLine::kHeader:
                 ReadHeader(line, lineNumber);
                 break;
-            case 'D':
+            case SceneLine::kHiRes:
                 ApplyHiRes(lineNumber);
                 break;
-            case 'S':
+            case SceneLine::kStandardSpeed:
                 scene_.settings.HighSpeed = false;
                 break;
-            case 'a':
-                ReadTransform(line, lineNumber, kAffine, kAffineFields);
+            case SceneLine::kAffine:
+                ReadTransform(line, lineNumber, kAffine, FieldsRead(kind));
                 break;
-            case 'p':
-                ReadTransform(line, lineNumber, kProjective, kTwelveCoefFields);
+            case SceneLine::kProjective:
+                ReadTransform(line, lineNumber, kProjective, FieldsRead(kind));
                 break;
-            case 's':
-                ReadTransform(line, lineNumber, kQuadratic, kTwelveCoefFields);
+            case SceneLine::kQuadratic:
+                ReadTransform(line, lineNumber, kQuadratic, FieldsRead(kind));
                 break;
-            default:
+            case SceneLine::kIgnoredDirective:
+            case SceneLine::kComment:
                 break;
         }
     }
@@ -141,21 +127,15 @@ private:
         return ReadIntegerField(fields[k], format_, Place(lineNumber, k));
     }
 
-    void ReadDirective(std::string_view line, std::size_t lineNumber) {
-        constexpr std::string_view kSetSeed = "_setseed";
-        std::string keyword(line.substr(0, std::min(line.find(' '), kSetSeed.size() + 1)));
-        for (char& c : keyword) {
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (keyword != kSetSeed) return;
+    void ReadSeed(std::string_view line, std::size_t lineNumber) {
         const std::vector<std::string_view> fields =
-            FieldsOf(line, lineNumber, kSeedFields, "the \"_setseed\" line");
+            FieldsOf(line, lineNumber, FieldsRead(SceneLine::kSeed), "the \"_setseed\" line");
         scene_.settings.RandSeed = Integer(fields, lineNumber, 1);
     }
 
     void ReadHeader(std::string_view line, std::size_t lineNumber) {
         const std::vector<std::string_view> fields =
-            FieldsOf(line, lineNumber, kHeaderFields, KindOf(line) + " (a header)");
+            FieldsOf(line, lineNumber, FieldsRead(SceneLine::kHeader), KindOf(line) + " (a header)");
         SceneSettings& s = scene_.settings;
         s.ScaleX = Integer(fields, lineNumber, 1);
         s.ScaleY = Integer(fields, lineNumber, 2);

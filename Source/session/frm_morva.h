@@ -64,6 +64,9 @@ public:
     // Writes MORVAHD.BMP (in high-resolution mode) and MORVA.BMP from the
     // counts so far, as F11 does. Throws MorvaError on failure.
     void SaveFiles();
+    // Folds what the renderer still holds into the tables, so that they hold
+    // every group traced. Throws MorvaError before a scene is loaded.
+    void BringTablesUpToDate();
     // Writes one of them. Throws MorvaError on failure.
     void SaveCountFile(CountFile file);
     // Where it goes: in the scene's folder.
@@ -103,7 +106,6 @@ private:
     void StartUp();
     // Traces count groups, then runs the progress step of the last one.
     void TraceGroups(int count);
-    void BringTablesUpToDate();
     int BatchLength() const;
     void CountSpeed();
     void ProgressStep();

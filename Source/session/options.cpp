@@ -35,6 +35,15 @@ std::string UsageText() {
            "                   BMP files there (default: the program's folder)\n"
            "  --describe       print the scene's settings, derived values and\n"
            "                   transforms as name=value lines, then exit\n"
+           "  --check          lint MORVA.TXT and MORVA.pal without rendering: each\n"
+           "                   warning names the file, line and field, what the\n"
+           "                   program will do and how to fix it; exit code 0 when\n"
+           "                   clean, 1 with warnings, 2 when the render would refuse\n"
+           "  --fit            trace the scene's maps briefly, print where the\n"
+           "                   attractor lies and a header line that frames it in\n"
+           "                   the 640 x 480 picture, and how the current header\n"
+           "                   frames it; exit code 1 when the scene cannot be\n"
+           "                   framed (its point runs off or never settles)\n"
            "  --picture FILE   also write the final window picture (with the\n"
            "                   window's colours) to FILE as an 8-bit BMP\n"
            "  --threads N      threads for the render (default: one per core);\n"
@@ -62,6 +71,10 @@ Options ParseOptions(const std::vector<std::string>& args) {
             options.help = true;
         } else if (arg == "--version") {
             options.version = true;
+        } else if (arg == "--check") {
+            options.check = true;
+        } else if (arg == "--fit") {
+            options.fit = true;
         } else if (arg == "--reference") {
             options.reference = true;
         } else if (arg == "--dir") {

@@ -11,6 +11,8 @@ struct Options {
     bool help = false;
     bool version = false;
     bool reference = false;
+    bool check = false;   // lint the scene and palette, render nothing
+    bool fit = false;     // frame the attractor, render nothing
     std::string folder;   // empty: the program folder
     std::string picture;  // also write the final window picture here
     int threads = 0;      // 0: one per core

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <sstream>
 #include <thread>
 
 #include "platform/clock.h"
@@ -17,6 +18,7 @@
 #include "platform/uniform_random.h"
 #include "session/batch.h"
 #include "session/options.h"
+#include "session/render_report.h"
 
 namespace morva {
 
@@ -73,14 +75,12 @@ std::vector<EndOfRenderOutput> EndOfRenderOutputs(FrmMorva& session, RunMode mod
     return outputs;
 }
 
-void ReportEndOfRender(const FrmMorva& session, double seconds, std::ostream& err) {
+void ReportEndOfRender(FrmMorva& session, RunMode mode, double seconds, std::ostream& err) {
     err << RenderSummary(session.GroupsTraced(), seconds);
-    if (session.Engine().offPicture > 0) {
-        err << "morva: " << session.Engine().offPicture
-            << " points had a pixel coordinate beyond the 32-bit range or not a number; they were not "
-               "plotted\n";
-    }
-    err << std::flush;
+    session.BringTablesUpToDate();
+    const RenderCounts counts = CountRender(session.CurrentScene(), session.CurrentRaster(),
+                                            session.GroupsTraced(), session.Engine().offPicture);
+    err << (mode == RunMode::Batch ? RenderReport(counts) : RenderReportLine(counts)) << std::flush;
 }
 
 int RunRender(FrmMorva& session, RunMode mode, const RunRequest& request, std::ostream& err) {
@@ -125,7 +125,7 @@ int RunRender(FrmMorva& session, RunMode mode, const RunRequest& request, std::o
                     return 128 + signal;
                 }
                 const bool written = WriteOutputs(session, outputs, /*stopped=*/true);
-                ReportEndOfRender(session, seconds, err);
+                ReportEndOfRender(session, mode, seconds, err);
                 const std::int64_t groups = session.GroupsTraced();
                 err << ErrorLine(
                            "interrupted by " + name + " after " + std::to_string(groups) +
@@ -138,7 +138,7 @@ int RunRender(FrmMorva& session, RunMode mode, const RunRequest& request, std::o
                 break;
         }
         const bool written = WriteOutputs(session, outputs, /*stopped=*/false);
-        ReportEndOfRender(session, seconds, err);
+        ReportEndOfRender(session, mode, seconds, err);
         if (mode == RunMode::Window) {
             session.ServeUntilClosed();
             if (const int signal = session.StopSignal(); signal != 0) {
@@ -200,6 +200,13 @@ int RunDescribe(const RunRequest& request) {
         std::cerr << ErrorLine(error.what()) << std::flush;
         return 1;
     }
+}
+
+int RunPrinting(const std::function<int(std::ostream& out)>& mode) {
+    std::ostringstream out;
+    const int code = mode(out);
+    const int written = WriteStandardOutput(out.str());
+    return written != 0 ? written : code;
 }
 
 int WriteStandardOutput(std::string_view text) {

@@ -48,8 +48,10 @@ struct EndOfRenderOutput {
 std::vector<EndOfRenderOutput> EndOfRenderOutputs(FrmMorva& session, RunMode mode, const RunRequest& request);
 
 // What the program says on stderr when a render has ended, in both modes:
-// the speed summary and the points that could not be plotted.
-void ReportEndOfRender(const FrmMorva& session, double seconds, std::ostream& err);
+// the speed summary and the render report (where the points went, the
+// brightest counts, why a dark picture is dark), in one line after a
+// window render.
+void ReportEndOfRender(FrmMorva& session, RunMode mode, double seconds, std::ostream& err);
 
 // Runs the session's render and what follows it: every output checked
 // before the render, written after it, the report, and in the window the
@@ -72,6 +74,11 @@ int RunBatch(const RunRequest& request, bool terminal);
 
 // Prints the scene's settings and transforms. Returns the exit code.
 int RunDescribe(const RunRequest& request);
+
+// Runs a mode that prints on an ostream, then writes what it printed to
+// stdout as WriteStandardOutput does; the exit code is the mode's, or 1
+// when the text did not arrive.
+int RunPrinting(const std::function<int(std::ostream& out)>& mode);
 
 // Writes text to stdout and makes sure it arrived: 0, or 1 with the reason
 // on stderr (a full disk, a closed stdout).

@@ -73,12 +73,27 @@ for scene in "$source_dir"/scenes/*/; do
   grep -q "^TransformCount=" "$work/$name/describe" || fail "describe $name prints no TransformCount"
 done
 
+# The render report ends the run; --check and --fit read without writing.
+grep -q "points traced: 32770048 (100%) on the picture's high-resolution window" "$work/run1/log" \
+  || { cat "$work/run1/log"; fail "render report missing"; }
+"$morva" --check --dir "$work/run1" >"$work/check" || { cat "$work/check"; fail "--check warns on the fern"; }
+mkdir -p "$work/warn"
+printf 'h 45 45 320 15 1 10 100 2\na 1 0,5 0 0 0.5 0 0\na 1 0.5 0 0 0.5 0.5 0\n_setseed 1\n' >"$work/warn/MORVA.TXT"
+status=0
+"$morva" --check --dir "$work/warn" >"$work/check" || status=$?
+[ $status = 1 ] && grep -q 'line 2, field 2: warning' "$work/check" || { cat "$work/check"; fail "--check: $status"; }
+"$morva" --fit --dir "$work/warn" | grep -q '^h [0-9]* [0-9]* -\?[0-9]* -\?[0-9]* 1 10 100 2$' || fail "--fit header"
+[ ! -e "$work/warn/MORVA.BMP" ] || fail "--check or --fit wrote a file"
+
 # A broken scene is refused with a message and a non-zero exit code.
 mkdir -p "$work/broken"
 printf 'h 45 45 320 15 1 ten 100 4\r\na 1 0.5 0 0 0.5 0 0\r\n' >"$work/broken/MORVA.TXT"
 if "$morva" --batch --dir "$work/broken" 2>"$work/broken/log"; then fail "a broken scene rendered"; fi
 grep -q "line 1" "$work/broken/log" || { cat "$work/broken/log"; fail "refusal does not name the line"; }
 [ ! -e "$work/broken/MORVA.BMP" ] || fail "a refused scene wrote a file"
+status=0
+"$morva" --check --dir "$work/broken" >/dev/null 2>"$work/broken/log3" || status=$?
+[ $status = 2 ] && grep -q "line 1, field 6" "$work/broken/log3" || fail "--check of a refused scene: $status"
 if "$morva" --batch --dir "$work/nowhere" 2>"$work/broken/log2"; then fail "a missing scene rendered"; fi
 grep -q "MORVA.TXT" "$work/broken/log2" || fail "missing scene message does not name the file"
 
