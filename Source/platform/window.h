@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -17,6 +18,16 @@ inline constexpr int kClientHeight = 511;
 inline constexpr int kLabelTop = 480;
 inline constexpr int kLabelHeight = 33;
 inline constexpr char kWindowCaption[] = "MORVA 1.1";
+
+// One entry of a picture's colour table.
+struct Rgb {
+    std::uint8_t r, g, b;
+    bool operator==(const Rgb&) const = default;
+};
+
+// The colours through which an 8-bit picture is shown: entry i is the colour
+// of byte value i.
+using ColourTable = std::array<Rgb, 256>;
 
 // The window picture's pixel memory as the platform describes it: one byte
 // per pixel, bottom row first.
