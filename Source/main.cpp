@@ -1,7 +1,5 @@
 // morva: picks window or batch mode; everything else lives in the libraries.
 
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -11,8 +9,9 @@
 #include "platform/clock.h"
 #include "platform/error.h"
 #include "platform/files.h"
-#include "platform/headless_window.h"
+#include "platform/terminal.h"
 #include "platform/uniform_random.h"
+#include "raster/colour_table.h"
 #include "session/batch.h"
 #include "session/frm_morva.h"
 #include "session/options.h"
@@ -47,8 +46,7 @@ int RunWindow(const SessionConfig& config, const Options& options) {
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             std::cerr << RenderSummary(session.GroupsTraced(), seconds) << std::flush;
         }
-        if (outcome == FrmMorva::Outcome::Finished && !options.picture.empty())
-            session.SavePicture(options.picture);
+        if (outcome == FrmMorva::Outcome::Finished) session.SaveExports();
         session.ServeUntilClosed();
         return outcome == FrmMorva::Outcome::Refused ? 1 : 0;
     } catch (const MorvaError& error) {
@@ -89,8 +87,15 @@ int main(int argc, char** argv) {
                          ? options.threads
                          : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     config.reference = options.reference;
+    config.outFolder = options.outFolder;
+    config.exports = options.exports;
 
     if (options.describe) return RunDescribe(config, std::cout, std::cerr);
-    if (options.batch) return RunBatch(config, options.picture, std::cerr, isatty(STDERR_FILENO) != 0);
+    if (options.batch) {
+        const ProgressStyle style = options.quiet             ? ProgressStyle::Quiet
+                                    : ErrorStreamIsTerminal() ? ProgressStyle::Terminal
+                                                              : ProgressStyle::Log;
+        return RunBatch(config, std::cerr, style);
+    }
     return RunWindow(config, options);
 }

@@ -10,6 +10,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/headless_window.h"
+#include "platform/terminal.h"
 #include "platform/uniform_random.h"
 
 namespace morva {
@@ -31,13 +32,6 @@ std::string RenderSummary(std::int64_t groups, double seconds) {
     return text;
 }
 
-std::string StatusLine(const std::string& label) {
-    std::string line = label;
-    auto at = line.find("\r\n");
-    if (at != std::string::npos) line.replace(at, 2, " | ");
-    return line;
-}
-
 int RunDescribe(const SessionConfig& config, std::ostream& out, std::ostream& err) {
     try {
         UniformRandom uniform;
@@ -53,16 +47,17 @@ int RunDescribe(const SessionConfig& config, std::ostream& out, std::ostream& er
     }
 }
 
-int RunBatchWith(FrmMorva& session, const std::string& picturePath, std::ostream& err) {
+int RunBatchWith(FrmMorva& session, std::ostream& err, ProgressDisplay& progress) {
     const auto start = std::chrono::steady_clock::now();
+    session.SetProgressListener([&progress](const ProgressInputs& in) { progress.Update(in); });
     try {
         const auto outcome = session.Form_Load();
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        err << "\n";
+        progress.Finish();
         if (outcome == FrmMorva::Outcome::Refused) return 1;
         session.SaveFiles();
-        if (outcome == FrmMorva::Outcome::Finished && !picturePath.empty()) session.SavePicture(picturePath);
+        session.SaveExports();
         err << RenderSummary(session.GroupsTraced(), seconds);
         if (session.Engine().offPicture > 0) {
             err << "morva: " << session.Engine().offPicture
@@ -76,24 +71,15 @@ int RunBatchWith(FrmMorva& session, const std::string& picturePath, std::ostream
         }
         return outcome == FrmMorva::Outcome::Finished ? 0 : 1;
     } catch (const MorvaError& error) {
-        err << "\nmorva: " << error.what() << std::endl;
+        progress.Finish();
+        err << "morva: " << error.what() << std::endl;
         return 1;
     }
 }
 
-int RunBatch(const SessionConfig& config, const std::string& picturePath, std::ostream& err, bool terminal) {
+int RunBatch(const SessionConfig& config, std::ostream& err, ProgressStyle style) {
     HeadlessWindow window;
-    window.SetShowsPicture(false);  // nobody sees the picture before it is final
-    window.SetLabelListener([&err, terminal](const std::string& label) {
-        if (terminal) {
-            err << "\r" << StatusLine(label) << "\x1b[K" << std::flush;
-        } else {
-            std::string text = label;
-            auto at = text.find("\r\n");
-            if (at != std::string::npos) text.replace(at, 2, "\n");
-            err << text << "\n";
-        }
-    });
+    ProgressDisplay progress(err, style, ErrorStreamColumns);
     SystemClock clock;
     UniformRandom uniform;
     PosixFileSystem files;
@@ -105,7 +91,7 @@ int RunBatch(const SessionConfig& config, const std::string& picturePath, std::o
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, &previous);
-    int code = RunBatchWith(session, picturePath, err);
+    int code = RunBatchWith(session, err, progress);
     sigaction(SIGINT, &previous, nullptr);
     return code;
 }

@@ -11,7 +11,6 @@
 #include "platform/files.h"
 #include "platform/uniform_random.h"
 #include "raster/bmp_writer.h"
-#include "raster/colour_table.h"
 #include "session/progress.h"
 
 namespace morva {
@@ -20,6 +19,13 @@ namespace {
 
 // Keyboard poll, progress step and message processing share this cadence.
 constexpr std::int32_t kCadenceMask = 127;
+
+ColourTable PaletteColours(const PaletteRGB& palette) {
+    ColourTable colours{};
+    for (int i = 0; i < 256; ++i)
+        colours[i] = {palette.PaletteR[i], palette.PaletteG[i], palette.PaletteB[i]};
+    return colours;
+}
 
 }  // namespace
 
@@ -48,6 +54,7 @@ void FrmMorva::StartUp() {
     engine_.point = PointState{};
     scene_ = LoadScene(files_, config_.folder, engine_.RandSeed, config_.numberFormat);
     engine_.RandSeed = scene_.settings.RandSeed;
+    CheckExportRequest(config_.exports, scene_.settings.HiRes, PaletteColours(palette_));
     sceneLoaded_ = true;
     renderer_ = config_.reference ? MakeReferenceRenderer(scene_, uniform_)
                                   : MakeFastRenderer(scene_, uniform_, config_.threads);
@@ -148,7 +155,10 @@ void FrmMorva::ProgressStep() {
     in.InitialSeed = s.InitialSeed;
     in.HiRes = s.HiRes;
     in.HighSpeed = s.HighSpeed;
-    if (auto text = ProgressText(in)) window_.SetLabel(*text);
+    if (auto text = ProgressText(in)) {
+        window_.SetLabel(*text);
+        if (progressListener_) progressListener_(in);
+    }
     // Frames the display could not show are not drawn at all.
     if (!window_.FrameDue()) return;
     if (window_.ShowsPicture()) renderer_->Flush(raster_, GroupRenderer::FlushScope::Picture);
@@ -179,23 +189,38 @@ void FrmMorva::SaveFiles() {
     if (!sceneLoaded_) throw MorvaError("Nothing saved: no scene has been loaded yet.");
     // After the render the tables are complete and the picture is final.
     if (!finished_) renderer_->Flush(raster_, GroupRenderer::FlushScope::All);
+    const std::string& folder = config_.outFolder.empty() ? config_.folder : config_.outFolder;
     if (scene_.settings.HiRes) {
-        SaveHiResBmp(files_, config_.folder, raster_, scene_.settings.Exposure);
-        log_ << "morva: wrote " << JoinPath(config_.folder, kHiResBmpFileName) << "\n";
+        SaveHiResBmp(files_, folder, raster_, scene_.settings.Exposure);
+        log_ << "morva: wrote " << JoinPath(folder, kHiResBmpFileName) << "\n";
     }
-    SaveBmp(files_, config_.folder, raster_, scene_.settings.Exposure);
-    log_ << "morva: wrote " << JoinPath(config_.folder, kBmpFileName) << std::endl;
+    SaveBmp(files_, folder, raster_, scene_.settings.Exposure);
+    log_ << "morva: wrote " << JoinPath(folder, kBmpFileName) << std::endl;
 }
 
-void FrmMorva::SavePicture(const std::string& path) {
-    const FrameSurface& surface = raster_.Surface();
-    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(kPictureWidth) * kPictureHeight);
-    for (int y = 0; y < kPictureHeight; ++y) {
-        for (int x = 0; x < kPictureWidth; ++x)
-            pixels[static_cast<std::size_t>(y) * kPictureWidth + x] = surface(x, y);
+void FrmMorva::SaveExports() {
+    const ExportRequest& request = config_.exports;
+    if (request.Paths().empty()) return;
+    if (!sceneLoaded_) throw MorvaError("Nothing saved: no scene has been loaded yet.");
+    if (!finished_) renderer_->Flush(raster_, GroupRenderer::FlushScope::All);
+    const std::int32_t exposure = scene_.settings.Exposure;
+    const ColourTable colours = PictureColourTable(request.colours, PaletteColours(palette_));
+    auto save = [&](const std::string& path, const std::vector<std::uint8_t>& bytes) {
+        files_.ReplaceFile(path, bytes);
+        log_ << "morva: wrote " << path << std::endl;
+    };
+    if (!request.picture.empty()) {
+        save(request.picture, EncodePicture(raster_.HitBuffer(), exposure, colours,
+                                            ImageFormatOf(request.picture, "--picture")));
     }
-    files_.ReplaceFile(path, EncodeBmp8(kPictureWidth, kPictureHeight, pixels, WindowColourTable()));
-    log_ << "morva: wrote " << path << std::endl;
+    if (!request.hiResPicture.empty()) {
+        save(request.hiResPicture, EncodePicture(raster_.HiResBuffer(), exposure, colours,
+                                                 ImageFormatOf(request.hiResPicture, "--hires-picture")));
+    }
+    if (!request.counts.empty()) {
+        save(request.counts,
+             EncodeCountsPng(scene_.settings.HiRes ? raster_.HiResBuffer() : raster_.HitBuffer()));
+    }
 }
 
 void FrmMorva::ReportError(const std::string& message) {

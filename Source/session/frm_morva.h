@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -11,10 +12,12 @@
 #include "engine/iteration_group.h"
 #include "font/glyph_font.h"
 #include "platform/window.h"
+#include "raster/export.h"
 #include "raster/raster.h"
 #include "scene/palette.h"
 #include "scene/scene.h"
 #include "scene/text_file.h"
+#include "session/progress.h"
 
 namespace morva {
 
@@ -28,6 +31,8 @@ struct SessionConfig {
     NumberFormat numberFormat;  // of integer fields
     int threads = 1;            // threads of the fast selection's renderer
     bool reference = false;     // render with the straightforward reference loop
+    std::string outFolder;      // receives the count files; empty: folder
+    ExportRequest exports;      // pictures and tables written at the end
 };
 
 // The render session: the window's start-up, the render loop with its
@@ -61,12 +66,16 @@ public:
     // Writes MORVAHD.BMP (in high-resolution mode) and MORVA.BMP from the
     // counts so far. Throws MorvaError on failure.
     void SaveFiles();
-    // Writes the window picture (the bytes with the window's colour table)
-    // as an 8-bit BMP. Throws MorvaError on failure.
-    void SavePicture(const std::string& path);
+    // Writes the pictures and tables of config.exports from the counts so
+    // far. Throws MorvaError on failure.
+    void SaveExports();
 
     // A flag that, once set, stops the render at the head of the next pass.
     void SetStopFlag(const std::atomic<bool>* flag) { stopFlag_ = flag; }
+    // Called with the figures of every progress step that writes the label.
+    void SetProgressListener(std::function<void(const ProgressInputs&)> listener) {
+        progressListener_ = std::move(listener);
+    }
 
     void OnKeyDown(int keyCode, int shift) override { Form_KeyDown(keyCode, shift); }
     void OnClose() override { Form_Unload(0); }
@@ -118,6 +127,7 @@ private:
     bool finished_ = false;
     bool unloaded_ = false;
     const std::atomic<bool>* stopFlag_ = nullptr;
+    std::function<void(const ProgressInputs&)> progressListener_;
 };
 
 }  // namespace morva

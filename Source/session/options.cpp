@@ -1,6 +1,8 @@
 #include "session/options.h"
 
 #include <charconv>
+#include <optional>
+#include <utility>
 
 #include "platform/error.h"
 
@@ -8,13 +10,21 @@ namespace morva {
 
 namespace {
 
-int ParseThreads(const std::string& text) {
+int ParseWholeNumber(const std::string& option, const std::string& text, int low, int high) {
     int value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > 256) {
-        throw MorvaError("--threads needs a whole number from 1 to 256, not \"" + text + "\".");
+    if (error != std::errc() || end != text.data() + text.size() || value < low || value > high) {
+        throw MorvaError(option + " needs a whole number from " + std::to_string(low) + " to " +
+                         std::to_string(high) + ", not \"" + text + "\".");
     }
     return value;
+}
+
+PictureColours ParseColours(const std::string& text) {
+    if (text == "green") return PictureColours::Green;
+    if (text == "grey" || text == "gray") return PictureColours::Grey;
+    if (text == "palette") return PictureColours::Palette;
+    throw MorvaError("--colours needs green, grey or palette, not \"" + text + "\".");
 }
 
 }  // namespace
@@ -26,28 +36,56 @@ std::string UsageText() {
            "F11 saves MORVA.BMP (and MORVAHD.BMP in high-resolution mode), Escape\n"
            "held during the render or the close button ends the program.\n"
            "\n"
-           "Options:\n"
+           "Options (a value may also be given as --name=value):\n"
            "  --batch          render without a window: progress on stderr, the BMP\n"
            "                   files written at the end; Ctrl-C stops early and\n"
            "                   still writes the files from the counts so far\n"
            "  --dir DIR        read MORVA.TXT and MORVA.pal from DIR and write the\n"
            "                   BMP files there (default: the program's folder)\n"
+           "  --out DIR        write MORVA.BMP and MORVAHD.BMP into DIR instead\n"
            "  --describe       print the scene's settings, derived values and\n"
            "                   transforms as name=value lines, then exit\n"
-           "  --picture FILE   also write the final window picture (with the\n"
-           "                   window's colours) to FILE as an 8-bit BMP\n"
+           "  --picture FILE   also write the final picture, as the window shows\n"
+           "                   it, to FILE: .bmp or .png (8-bit with a palette)\n"
+           "  --hires-picture FILE\n"
+           "                   also write the 2560 x 1920 table of a high-resolution\n"
+           "                   scene through the same curve and colours, .bmp or .png\n"
+           "  --counts FILE.png\n"
+           "                   also write the raw hit counts (the 2560 x 1920 table\n"
+           "                   in high-resolution mode) as a 16-bit greyscale PNG;\n"
+           "                   linear, not tone-mapped, clipped at 65535\n"
+           "  --colours green|grey|palette\n"
+           "                   colours of the pictures: the window's green ramp\n"
+           "                   (default), a grey ramp, or the colours of MORVA.pal\n"
+           "  --quiet          no progress lines; errors and the final report only\n"
+           "  --zoom N         draw the window N times larger, 1 to 8 (default: 2 on\n"
+           "                   a screen 2560 pixels wide or of high pixel density)\n"
            "  --threads N      threads for the render (default: one per core);\n"
            "                   the picture is the same for every N\n"
            "  --reference      render with the plain reference loop (slow)\n"
            "  --version        print the version and exit\n"
-           "  --help           print this text and exit\n";
+           "  --help           print this text and exit\n"
+           "\n"
+           "Exit codes:\n"
+           "  0    success\n"
+           "  1    an input was refused or a file could not be saved\n"
+           "  2    a usage error, or no window could be opened\n"
+           "  130, 143, 129\n"
+           "       stopped by Ctrl-C, TERM or HUP; the files hold the counts so far\n";
 }
 
 Options ParseOptions(const std::vector<std::string>& args) {
     Options options;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&]() -> const std::string& {
+        // --name=value is --name value.
+        std::string arg = args[i];
+        std::optional<std::string> attached;
+        if (const auto equals = arg.find('='); arg.starts_with("--") && equals != std::string::npos) {
+            attached = arg.substr(equals + 1);
+            arg.resize(equals);
+        }
+        auto value = [&]() -> std::string {
+            if (attached) return *std::exchange(attached, std::nullopt);
             if (i + 1 >= args.size()) throw MorvaError(arg + " needs a value.\n\n" + UsageText());
             return args[++i];
         };
@@ -64,14 +102,31 @@ Options ParseOptions(const std::vector<std::string>& args) {
         } else if (arg == "--dir") {
             options.folder = value();
             if (options.folder.empty()) throw MorvaError("--dir needs a folder name.");
-        } else if (arg == "--picture") {
-            options.picture = value();
-            if (options.picture.empty()) throw MorvaError("--picture needs a file name.");
+        } else if (arg == "--out") {
+            options.outFolder = value();
+            if (options.outFolder.empty()) throw MorvaError("--out needs a folder name.");
+        } else if (arg == "--picture" || arg == "--hires-picture") {
+            std::string& path = arg == "--picture" ? options.exports.picture : options.exports.hiResPicture;
+            path = value();
+            ImageFormatOf(path, arg);
+        } else if (arg == "--counts") {
+            options.exports.counts = value();
+            if (ImageFormatOfName(options.exports.counts) != ImageFormat::Png) {
+                throw MorvaError("--counts writes a 16-bit PNG; \"" + options.exports.counts +
+                                 "\" does not end in .png.");
+            }
+        } else if (arg == "--colours") {
+            options.exports.colours = ParseColours(value());
+        } else if (arg == "--quiet") {
+            options.quiet = true;
         } else if (arg == "--threads") {
-            options.threads = ParseThreads(value());
+            options.threads = ParseWholeNumber(arg, value(), 1, 256);
+        } else if (arg == "--zoom") {
+            options.zoom = ParseWholeNumber(arg, value(), 1, 8);
         } else {
             throw MorvaError("Unknown option \"" + arg + "\".\n\n" + UsageText());
         }
+        if (attached) throw MorvaError(arg + " takes no value.\n\n" + UsageText());
     }
     return options;
 }
