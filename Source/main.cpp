@@ -26,7 +26,10 @@ namespace {
 int RunWindow(const SessionConfig& config, const Options& options) {
 #ifdef MORVA_HAVE_SDL
     std::string reason;
-    std::unique_ptr<Window> window = CreateSdlWindow(&reason);
+    SdlWindowOptions windowOptions;
+    windowOptions.colours = WindowColourTable();
+    windowOptions.zoom = options.zoom;
+    std::unique_ptr<Window> window = CreateSdlWindow(&reason, windowOptions);
     if (!window) {
         std::cerr << "morva: cannot open a window: " << reason << "\n"
                   << "morva: to render without a display, run: morva --batch"
