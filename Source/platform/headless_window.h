@@ -19,7 +19,7 @@ public:
     void ProcessMessages() override {}
     bool WaitMessages() override { return false; }
     void Repaint() override {}
-    bool ShowsPicture() const override { return false; }
+    bool FrameDue() const override { return false; }
     void SetLabel(const std::string&) override {}
     void ShowError(const std::string&) override {}
     std::int16_t KeyState(int) override { return 0; }

@@ -71,12 +71,10 @@ public:
     // to report), so that the caller stops waiting.
     virtual bool WaitMessages() = 0;
     virtual void Repaint() = 0;
-    // Whether a repaint shows the picture to anyone; a batch run's window
-    // does not, so the render need not bring the picture up to date for it.
-    virtual bool ShowsPicture() const { return true; }
     // Whether a repaint now would reach the eye: a window need not show
-    // more frames than its display can, and the render skips drawing the
-    // others. The last repaint of a render is always shown.
+    // more frames than its display can, and a batch run's window shows
+    // none, so the render skips drawing the others. The last repaint of a
+    // render is always made.
     virtual bool FrameDue() const { return true; }
     virtual void SetLabel(const std::string& text) = 0;
     virtual void ShowError(const std::string& message) = 0;

@@ -106,7 +106,7 @@ FrmMorva::Outcome FrmMorva::Form_Load() {
         }
         if (reached) break;
         if ((GroupsDone_ & kCadenceMask) == 0) {
-            if (window_.ShowsPicture() && window_.FrameDue()) {
+            if (window_.FrameDue()) {
                 renderer_->Flush(raster_, GroupRenderer::FlushScope::Picture);
             }
             window_.ProcessMessages();
@@ -161,7 +161,7 @@ void FrmMorva::ProgressStep() {
     }
     // Frames the display could not show are not drawn at all.
     if (!window_.FrameDue()) return;
-    if (window_.ShowsPicture()) renderer_->Flush(raster_, GroupRenderer::FlushScope::Picture);
+    renderer_->Flush(raster_, GroupRenderer::FlushScope::Picture);
     window_.Repaint();
 }
 

@@ -21,8 +21,6 @@ public:
     void ProcessMessages() override;
     bool WaitMessages() override;
     void Repaint() override { ++repaintCount_; }
-    bool ShowsPicture() const override { return showsPicture_; }
-    void SetShowsPicture(bool shows) { showsPicture_ = shows; }
     bool FrameDue() const override { return frameDue_; }
     void SetFrameDue(bool due) { frameDue_ = due; }
     void SetLabel(const std::string& text) override;
@@ -67,7 +65,6 @@ private:
     int showCount_ = 0;
     int processCount_ = 0;
     int releaseAtCall_ = 0;
-    bool showsPicture_ = true;
     bool frameDue_ = true;
 };
 
