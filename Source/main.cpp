@@ -1,11 +1,11 @@
 // morva: reads the command line and picks the mode; everything else lives in
 // the libraries.
 
-#include <unistd.h>
-
 #include <iostream>
 
 #include "platform/error.h"
+#include "platform/terminal.h"
+#include "raster/colour_table.h"
 #include "session/fit.h"
 #include "session/options.h"
 #include "session/run.h"
@@ -18,10 +18,14 @@ using namespace morva;
 
 namespace {
 
-std::unique_ptr<Window> MakeWindow(std::string* reason) {
+std::unique_ptr<Window> MakeWindow(std::string* reason, int zoom) {
 #ifdef MORVA_HAVE_SDL
-    return CreateSdlWindow(reason);
+    SdlWindowOptions windowOptions;
+    windowOptions.colours = WindowColourTable();
+    windowOptions.zoom = zoom;
+    return CreateSdlWindow(reason, windowOptions);
 #else
+    (void)zoom;
     *reason = "this build has no window";
     return nullptr;
 #endif
@@ -44,6 +48,11 @@ int main(int argc, char** argv) {
     if (options.fit)
         return RunPrinting([&](std::ostream& out) { return RunFit(request.session, out, std::cerr); });
     if (options.describe) return RunDescribe(request);
-    if (options.batch) return RunBatch(request, isatty(STDERR_FILENO) != 0);
-    return RunWindow(request, MakeWindow);
+    if (options.batch) {
+        const ProgressStyle style = options.quiet             ? ProgressStyle::Quiet
+                                    : ErrorStreamIsTerminal() ? ProgressStyle::Terminal
+                                                              : ProgressStyle::Log;
+        return RunBatch(request, style);
+    }
+    return RunWindow(request, [&options](std::string* reason) { return MakeWindow(reason, options.zoom); });
 }

@@ -1,15 +1,30 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that morva needs to build, run and test.
+# Installs the Debian packages that morva needs:
+#
+#   scripts/install-deps.sh run    # build and run the program
+#   scripts/install-deps.sh test   # also the tests, benchmarks, sanitizers,
+#                                  # fuzzers and format check (the default)
+#
 # Safe to run again: it asks apt only for what is missing.
 set -euo pipefail
 
-packages=(
+# A compiler, the build tools, the window's library and its label font,
+# and the PNG library.
+run_packages=(
   build-essential cmake ninja-build pkg-config
-  libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core
+  libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core libpng-dev
+)
+test_packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth xdotool x11-apps imagemagick python3 python3-pil python3-xlib
   clang libclang-rt-dev clang-format
 )
+
+case "${1:-test}" in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

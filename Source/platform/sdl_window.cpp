@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "platform/sdl_icon.h"
-#include "raster/colour_table.h"
 
 namespace morva {
 
@@ -157,10 +156,6 @@ std::vector<std::string> SplitLabel(const std::string& text) {
     return lines;
 }
 
-bool IsInvisibleVideoDriver(const char* driver) {
-    return driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
-}
-
 std::string NoDisplayReason() {
     const char* display = SDL_getenv("DISPLAY");
     std::string reason = "cannot open a display: no X11 or Wayland display answered";
@@ -189,28 +184,42 @@ bool IsDisplayNamed() {
 constexpr int kDisplayAttempts = 3;
 constexpr Uint32 kDisplayRetryMs = 50;
 
+// The video drivers worth trying, from the display variables: asked for
+// nothing, SDL would also try drivers whose failure prints noise of its own
+// (Wayland's client library complains on stderr when XDG_RUNTIME_DIR is
+// unset). Empty when no display is named at all.
+std::string NamedDisplayDrivers() {
+    std::string drivers;
+    const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+    const char* runtime = SDL_getenv("XDG_RUNTIME_DIR");
+    if (wayland && *wayland && (wayland[0] == '/' || (runtime && *runtime))) drivers = "wayland";
+    const char* x11 = SDL_getenv("DISPLAY");
+    if (x11 && *x11) drivers += drivers.empty() ? "x11" : ",x11";
+    return drivers;
+}
+
 bool StartVideo(std::string* error) {
-    for (int attempt = 1;; ++attempt) {
-        const bool again = attempt < kDisplayAttempts && IsDisplayNamed();
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-            if (again) {
-                SDL_Delay(kDisplayRetryMs);
-                continue;
-            }
-            if (error) *error = std::string("cannot open a display: ") + SDL_GetError();
+    // A driver the user names is the user's choice, the memory-only ones
+    // included. Otherwise only the drivers of a display that is named: SDL
+    // would fall back to drawing into memory with nobody to see it.
+    const char* named = SDL_getenv("SDL_VIDEODRIVER");
+    const bool userDriver = named && *named;
+    if (!userDriver) {
+        const std::string drivers = NamedDisplayDrivers();
+        if (drivers.empty()) {
+            if (error) *error = NoDisplayReason();
             return false;
         }
-        // Where no real display answers, SDL falls back to drawing into
-        // memory with nobody to see it. Only a user who names that driver
-        // gets it.
-        if (!IsInvisibleVideoDriver(SDL_GetCurrentVideoDriver()) || SDL_getenv("SDL_VIDEODRIVER"))
-            return true;
-        StopVideo();
-        if (again) {
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+    }
+    for (int attempt = 1;; ++attempt) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
+        if (attempt < kDisplayAttempts && IsDisplayNamed()) {
             SDL_Delay(kDisplayRetryMs);
             continue;
         }
-        if (error) *error = NoDisplayReason();
+        if (error)
+            *error = userDriver ? std::string("cannot open a display: ") + SDL_GetError() : NoDisplayReason();
         return false;
     }
 }
@@ -219,6 +228,7 @@ class SdlWindow final : public Window {
 public:
     explicit SdlWindow(const SdlWindowOptions& options)
         : bitsPerPixel_(options.bitsPerPixel),
+          colours_(options.colours),
           picture_(
               static_cast<std::size_t>(kPictureWidth) * ((options.bitsPerPixel + 7) / 8) * kPictureHeight,
               0) {}
@@ -247,9 +257,14 @@ private:
     void Dispatch(const SDL_Event& event);
     void Present();
     void DrawPicture(SDL_Surface* screen);
+    void DrawZoomedPicture(SDL_Surface* screen);
     void DrawLabel(SDL_Surface* screen);
+    int ChooseZoom(int requested) const;
 
     int bitsPerPixel_;
+    ColourTable colours_;
+    int zoom_ = 1;
+    SDL_Surface* unzoomed_ = nullptr;    // the picture in the screen's format, for zooming
     std::vector<std::uint8_t> picture_;  // bottom row first
     bool videoStarted_ = false;
     bool ttfStarted_ = false;
@@ -272,6 +287,7 @@ SdlWindow::~SdlWindow() {
     if (labelFont_) TTF_CloseFont(labelFont_);
     if (ttfStarted_) TTF_Quit();
     if (pictureSurface_) SDL_FreeSurface(pictureSurface_);
+    if (unzoomed_) SDL_FreeSurface(unzoomed_);
     if (window_) SDL_DestroyWindow(window_);
     if (videoStarted_) StopVideo();
 }
@@ -294,8 +310,9 @@ bool SdlWindow::Open(const SdlWindowOptions& options, std::string* error) {
     if (!StartVideo(error)) return false;
     videoStarted_ = true;
 
-    window_ = SDL_CreateWindow(kWindowCaption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kClientWidth,
-                               kClientHeight, SDL_WINDOW_HIDDEN);
+    zoom_ = ChooseZoom(options.zoom);
+    window_ = SDL_CreateWindow(kWindowCaption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                               kClientWidth * zoom_, kClientHeight * zoom_, SDL_WINDOW_HIDDEN);
     if (!window_) return fail("cannot create the window");
     windowId_ = SDL_GetWindowID(window_);
     SetSdlWindowIcon(window_);
@@ -304,8 +321,7 @@ bool SdlWindow::Open(const SdlWindowOptions& options, std::string* error) {
         SDL_CreateRGBSurfaceWithFormat(0, kPictureWidth, kPictureHeight, 8, SDL_PIXELFORMAT_INDEX8);
     if (!pictureSurface_) return fail("cannot create the window picture");
     SDL_Color colours[256];
-    const auto& table = WindowColourTable();
-    for (int i = 0; i < 256; ++i) colours[i] = {table[i].r, table[i].g, table[i].b, 255};
+    for (int i = 0; i < 256; ++i) colours[i] = {colours_[i].r, colours_[i].g, colours_[i].b, 255};
     if (SDL_SetPaletteColors(pictureSurface_->format->palette, colours, 0, 256) != 0) {
         return fail("cannot set the colour table of the window picture");
     }
@@ -324,13 +340,24 @@ void SdlWindow::OpenLabelFont(const SdlWindowOptions& options) {
     }
     ttfStarted_ = true;
     for (const std::string& path : candidates) {
-        labelFont_ = TTF_OpenFont(path.c_str(), kLabelFontPixels);
+        // Text drawn at its own size, not enlarged: sharp at every zoom.
+        labelFont_ = TTF_OpenFont(path.c_str(), kLabelFontPixels * zoom_);
         if (labelFont_) return;
     }
     std::string tried;
     for (const std::string& path : candidates) tried += (tried.empty() ? "" : ", ") + path;
     std::fprintf(stderr, "morva: no font for the status text (tried %s); the status text is not shown\n",
                  tried.c_str());
+}
+
+int SdlWindow::ChooseZoom(int requested) const {
+    if (requested > 0) return requested;
+    SDL_DisplayMode mode{};
+    SDL_Rect usable{};
+    float dotsPerInch = 0.0f;
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || SDL_GetDisplayUsableBounds(0, &usable) != 0) return 1;
+    if (SDL_GetDisplayDPI(0, nullptr, &dotsPerInch, nullptr) != 0) dotsPerInch = 0.0f;
+    return DefaultZoom(mode.w, dotsPerInch, usable.w, usable.h);
 }
 
 PictureMemory SdlWindow::Picture() { return DescribePicture(picture_.data(), bitsPerPixel_); }
@@ -412,7 +439,7 @@ void SdlWindow::RenderLabel() {
 }
 
 void SdlWindow::DrawPicture(SDL_Surface* screen) {
-    SDL_Rect area = {0, 0, kPictureWidth, kPictureHeight};
+    SDL_Rect area = {0, 0, kPictureWidth * zoom_, kPictureHeight * zoom_};
     if (bitsPerPixel_ != 8) {
         // Only an 8-bit picture has a meaning on screen.
         SDL_FillRect(screen, &area,
@@ -426,21 +453,61 @@ void SdlWindow::DrawPicture(SDL_Surface* screen) {
         std::memcpy(rows + static_cast<std::size_t>(kPictureHeight - 1 - y) * pictureSurface_->pitch, source,
                     kPictureWidth);
     }
-    SDL_BlitSurface(pictureSurface_, nullptr, screen, &area);
+    if (zoom_ == 1) {
+        SDL_BlitSurface(pictureSurface_, nullptr, screen, &area);
+    } else {
+        DrawZoomedPicture(screen);
+    }
+}
+
+void SdlWindow::DrawZoomedPicture(SDL_Surface* screen) {
+    // Through the colour table into the screen's own format at the
+    // picture's size, then each pixel copied zoom x zoom times: nearest
+    // neighbour by construction, so every colour stays exact.
+    if (!unzoomed_ || unzoomed_->format->format != screen->format->format) {
+        if (unzoomed_) SDL_FreeSurface(unzoomed_);
+        unzoomed_ =
+            SDL_CreateRGBSurfaceWithFormat(0, kPictureWidth, kPictureHeight, 0, screen->format->format);
+        if (!unzoomed_) return;
+    }
+    SDL_BlitSurface(pictureSurface_, nullptr, unzoomed_, nullptr);
+    if (SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) != 0) return;
+    const int bytes = screen->format->BytesPerPixel;
+    const std::size_t zoomedRow = static_cast<std::size_t>(kPictureWidth) * zoom_ * bytes;
+    for (int y = 0; y < kPictureHeight; ++y) {
+        const auto* source = static_cast<const std::uint8_t*>(unzoomed_->pixels) +
+                             static_cast<std::size_t>(y) * unzoomed_->pitch;
+        auto* first =
+            static_cast<std::uint8_t*>(screen->pixels) + static_cast<std::size_t>(y) * zoom_ * screen->pitch;
+        for (int x = 0; x < kPictureWidth; ++x) {
+            for (int copy = 0; copy < zoom_; ++copy)
+                std::memcpy(first + (static_cast<std::size_t>(x) * zoom_ + copy) * bytes, source + x * bytes,
+                            bytes);
+        }
+        for (int copy = 1; copy < zoom_; ++copy) std::memcpy(first + copy * screen->pitch, first, zoomedRow);
+    }
+    if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
 }
 
 void SdlWindow::DrawLabel(SDL_Surface* screen) {
     if (labelLines_.empty()) return;
-    SDL_Rect strip = {0, kLabelTop, kClientWidth, kLabelVisibleRows};
+    const int stripTop = kLabelTop * zoom_;
+    const int stripRows = kLabelVisibleRows * zoom_;
+    SDL_Rect strip = {0, stripTop, kClientWidth * zoom_, stripRows};
     SDL_SetClipRect(screen, &strip);
     // Lines closer than the font's own line skip where two would not
-    // otherwise fit the strip.
-    const int lineStep = std::min(TTF_FontLineSkip(labelFont_), kLabelVisibleRows / 2);
-    int top = kLabelTop;
+    // otherwise fit the strip: the second line, descenders and all, ends a
+    // pixel above the window's lower edge. The first line gives up the
+    // empty top rows of its glyphs for that, not ink.
+    const int lineHeight = TTF_FontHeight(labelFont_);
+    const int bottomMargin = zoom_;
+    const int lineStep =
+        std::max(1, std::min(TTF_FontLineSkip(labelFont_), stripRows - lineHeight - bottomMargin));
+    int top = stripTop;
     for (SDL_Surface* line : labelLines_) {
-        if (top >= kClientHeight) break;
+        if (top >= stripTop + stripRows) break;
         if (line) {
-            SDL_Rect place = {kLabelTextLeft, top, line->w, line->h};
+            SDL_Rect place = {kLabelTextLeft * zoom_, top, line->w, line->h};
             SDL_BlitSurface(line, nullptr, screen, &place);
         }
         top += lineStep;
@@ -497,6 +564,16 @@ bool IsPictureDepth(int bitsPerPixel) {
 }
 
 }  // namespace
+
+int DefaultZoom(int screenWidth, float dotsPerInch, int usableWidth, int usableHeight) {
+    // From one and a half times the usual 96 dots per inch, a window of 640
+    // pixels is too small to read at arm's length.
+    constexpr int kWideScreen = 2560;
+    constexpr float kHighDensity = 144.0f;
+    const bool large = screenWidth >= kWideScreen || dotsPerInch >= kHighDensity;
+    const bool fits = usableWidth >= 2 * kClientWidth && usableHeight >= 2 * kClientHeight;
+    return large && fits ? 2 : 1;
+}
 
 std::unique_ptr<Window> CreateSdlWindow(std::string* error, const SdlWindowOptions& options) {
     if (!IsPictureDepth(options.bitsPerPixel)) {

@@ -21,7 +21,18 @@ struct SdlWindowOptions {
     // places of DejaVu Sans Bold. When none opens the window still works and
     // the label is not drawn.
     std::vector<std::string> labelFonts;
+    // The colours through which the picture's bytes are shown.
+    ColourTable colours{};
+    // Every pixel of the window drawn as zoom x zoom pixels on the screen;
+    // 0 chooses 2 on a screen 2560 pixels wide or of high pixel density
+    // where the larger window fits, and 1 elsewhere.
+    int zoom = 0;
 };
+
+// The zoom that a screen of the given width and horizontal density (dots
+// per inch; 0 when unknown) gets by default, where a window of the given
+// zoom fits the usable area.
+int DefaultZoom(int screenWidth, float dotsPerInch, int usableWidth, int usableHeight);
 
 // Opens the program's window on the display: fixed size, hidden until
 // Show(). Returns nullptr and the reason in *error (which may be null) when

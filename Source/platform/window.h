@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -17,6 +18,16 @@ inline constexpr int kClientHeight = 511;
 inline constexpr int kLabelTop = 480;
 inline constexpr int kLabelHeight = 33;
 inline constexpr char kWindowCaption[] = "MORVA 1.1";
+
+// One entry of a picture's colour table.
+struct Rgb {
+    std::uint8_t r, g, b;
+    bool operator==(const Rgb&) const = default;
+};
+
+// The colours through which an 8-bit picture is shown: entry i is the colour
+// of byte value i.
+using ColourTable = std::array<Rgb, 256>;
 
 // The window picture's pixel memory as the platform describes it: one byte
 // per pixel, bottom row first.
@@ -60,12 +71,10 @@ public:
     // to report), so that the caller stops waiting.
     virtual bool WaitMessages() = 0;
     virtual void Repaint() = 0;
-    // Whether a repaint shows the picture to anyone; a batch run's window
-    // does not, so the render need not bring the picture up to date for it.
-    virtual bool ShowsPicture() const { return true; }
     // Whether a repaint now would reach the eye: a window need not show
-    // more frames than its display can, and the render skips drawing the
-    // others. The last repaint of a render is always shown.
+    // more frames than its display can, and a batch run's window shows
+    // none, so the render skips drawing the others. The last repaint of a
+    // render is always made.
     virtual bool FrameDue() const { return true; }
     virtual void SetLabel(const std::string& text) = 0;
     virtual void ShowError(const std::string& message) = 0;

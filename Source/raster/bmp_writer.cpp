@@ -1,6 +1,7 @@
 #include "raster/bmp_writer.h"
 
 #include <cassert>
+#include <string>
 
 #include "platform/error.h"
 #include "platform/files.h"
@@ -47,10 +48,18 @@ void Save(FileSystem& files, const std::string& folder, const char* name, const 
 }  // namespace
 
 std::vector<std::uint8_t> EncodeBmp8(int width, int height, std::span<const std::uint8_t> pixels,
-                                     const std::array<Rgb, 256>& colours) {
-    assert(width % 4 == 0);
-    assert(pixels.size() == static_cast<std::size_t>(width) * height);
-    const std::uint32_t imageSize = static_cast<std::uint32_t>(width) * static_cast<std::uint32_t>(height);
+                                     const ColourTable& colours) {
+    // Large enough for any grid of the program, small enough that no size
+    // field overflows.
+    constexpr int kMaxSide = 1 << 14;
+    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide ||
+        pixels.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
+        throw MorvaError("Cannot encode a BMP of " + std::to_string(width) + " x " + std::to_string(height) +
+                         " pixels from " + std::to_string(pixels.size()) + " values.");
+    }
+    constexpr std::uint32_t kBitsPerPixel = 8;
+    const std::uint32_t rowBytes = (kBitsPerPixel * static_cast<std::uint32_t>(width) + 31) / 32 * 4;
+    const std::uint32_t imageSize = rowBytes * static_cast<std::uint32_t>(height);
     std::vector<std::uint8_t> bytes(kPixelOffset + imageSize, 0);
     ByteWriter out(bytes);
     out.U8('B');  // Signature
@@ -63,7 +72,7 @@ std::vector<std::uint8_t> EncodeBmp8(int width, int height, std::span<const std:
     out.I32(width);                     // ImageWidth
     out.I32(height);                    // ImageHeight: positive, rows stored bottom-up
     out.U16(1);                         // Planes
-    out.U16(8);                         // BitsPerPixel
+    out.U16(kBitsPerPixel);             // BitsPerPixel
     out.U32(0);                         // Compression: none
     out.U32(imageSize);                 // ImageSize
     out.U32(0);                         // XPixelsPerMetre
@@ -77,13 +86,16 @@ std::vector<std::uint8_t> EncodeBmp8(int width, int height, std::span<const std:
         out.U8(0);
     }
     assert(out.At() == kPixelOffset);
-    std::copy(pixels.begin(), pixels.end(), bytes.begin() + kPixelOffset);
+    for (int y = 0; y < height; ++y) {
+        const auto row = pixels.subspan(static_cast<std::size_t>(y) * width, static_cast<std::size_t>(width));
+        std::copy(row.begin(), row.end(), bytes.begin() + kPixelOffset + std::size_t{rowBytes} * y);
+    }
     return bytes;
 }
 
-const std::array<Rgb, 256>& GreyColourTable() {
-    static const std::array<Rgb, 256> table = [] {
-        std::array<Rgb, 256> grey{};
+const ColourTable& GreyColourTable() {
+    static const ColourTable table = [] {
+        ColourTable grey{};
         for (int i = 0; i < 256; ++i) {
             auto v = static_cast<std::uint8_t>(i);
             grey[i] = {v, v, v};

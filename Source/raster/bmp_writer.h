@@ -18,13 +18,15 @@ inline constexpr char kBmpFileName[] = "MORVA.BMP";
 inline constexpr char kHiResBmpFileName[] = "MORVAHD.BMP";
 
 // An uncompressed 8-bit BMP with a 256-entry colour table, rows bottom-up:
-// pixel byte k is pixels[k], k = y*width + x with y = 0 the bottom row.
-// Widths must be multiples of 4 (no row padding is written).
+// pixel (x, y) is pixels[y*width + x] with y = 0 the bottom row. Each row is
+// padded with zeros to a multiple of 4 bytes, as the format requires (none
+// for the widths of the count files). Throws MorvaError when the pixels do
+// not make a width x height picture.
 std::vector<std::uint8_t> EncodeBmp8(int width, int height, std::span<const std::uint8_t> pixels,
-                                     const std::array<Rgb, 256>& colours);
+                                     const ColourTable& colours);
 
 // The grey ramp of the exported count files.
-const std::array<Rgb, 256>& GreyColourTable();
+const ColourTable& GreyColourTable();
 
 // The count file of a table: every cell divided by the exposure, clipped to
 // 255, stored linearly in a grey BMP.

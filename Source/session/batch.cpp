@@ -1,7 +1,6 @@
 #include "session/batch.h"
 
 #include <cstdio>
-#include <ostream>
 
 #include "engine/iteration_group.h"
 
@@ -14,27 +13,6 @@ std::string RenderSummary(std::int64_t groups, double seconds) {
                   static_cast<long long>(groups), points, seconds,
                   seconds > 0 ? points / seconds / 1e6 : 0.0);
     return text;
-}
-
-std::string StatusLine(const std::string& label) {
-    std::string line = label;
-    auto at = line.find("\r\n");
-    if (at != std::string::npos) line.replace(at, 2, " | ");
-    return line;
-}
-
-std::function<void(const std::string&)> BatchProgressPrinter(std::ostream& err, bool terminal) {
-    return [&err, terminal](const std::string& label) {
-        if (!err) return;
-        if (terminal) {
-            err << "\r" << StatusLine(label) << "\x1b[K" << std::flush;
-        } else {
-            std::string text = label;
-            auto at = text.find("\r\n");
-            if (at != std::string::npos) text.replace(at, 2, "\n");
-            err << text << "\n";
-        }
-    };
 }
 
 }  // namespace morva

@@ -11,7 +11,6 @@
 #include "platform/files.h"
 #include "platform/uniform_random.h"
 #include "raster/bmp_writer.h"
-#include "raster/colour_table.h"
 #include "session/progress.h"
 
 namespace morva {
@@ -20,6 +19,13 @@ namespace {
 
 // Keyboard poll, progress step and message processing share this cadence.
 constexpr std::int32_t kCadenceMask = 127;
+
+ColourTable PaletteColours(const PaletteRGB& palette) {
+    ColourTable colours{};
+    for (int i = 0; i < 256; ++i)
+        colours[i] = {palette.PaletteR[i], palette.PaletteG[i], palette.PaletteB[i]};
+    return colours;
+}
 
 }  // namespace
 
@@ -47,6 +53,7 @@ void FrmMorva::StartUp() {
     engine_.point = PointState{};
     scene_ = LoadScene(files_, config_.folder, engine_.RandSeed, config_.numberFormat);
     engine_.RandSeed = scene_.settings.RandSeed;
+    CheckExportRequest(config_.exports, scene_.settings.HiRes, PaletteColours(palette_));
     sceneLoaded_ = true;
     renderer_ = config_.reference ? MakeReferenceRenderer(scene_, uniform_)
                                   : MakeFastRenderer(scene_, uniform_, config_.threads);
@@ -99,7 +106,7 @@ FrmMorva::Outcome FrmMorva::Form_Load() {
         }
         if (reached) break;
         if ((GroupsDone_ & kCadenceMask) == 0) {
-            if (window_.ShowsPicture() && window_.FrameDue()) {
+            if (window_.FrameDue()) {
                 renderer_->Flush(raster_, GroupRenderer::FlushScope::Picture);
             }
             window_.ProcessMessages();
@@ -148,10 +155,13 @@ void FrmMorva::ProgressStep() {
     in.InitialSeed = s.InitialSeed;
     in.HiRes = s.HiRes;
     in.HighSpeed = s.HighSpeed;
-    if (auto text = ProgressText(in)) window_.SetLabel(*text);
+    if (auto text = ProgressText(in)) {
+        window_.SetLabel(*text);
+        if (progressListener_) progressListener_(in);
+    }
     // Frames the display could not show are not drawn at all.
     if (!window_.FrameDue()) return;
-    if (window_.ShowsPicture()) renderer_->Flush(raster_, GroupRenderer::FlushScope::Picture);
+    renderer_->Flush(raster_, GroupRenderer::FlushScope::Picture);
     window_.Repaint();
 }
 
@@ -190,27 +200,53 @@ void FrmMorva::SaveFiles() {
 }
 
 std::string FrmMorva::CountFilePath(CountFile file) const {
-    return JoinPath(config_.folder, file == CountFile::HiRes ? kHiResBmpFileName : kBmpFileName);
+    const std::string& folder = config_.outFolder.empty() ? config_.folder : config_.outFolder;
+    return JoinPath(folder, file == CountFile::HiRes ? kHiResBmpFileName : kBmpFileName);
 }
 
 void FrmMorva::SaveCountFile(CountFile file) {
     BringTablesUpToDate();
+    const std::string& folder = config_.outFolder.empty() ? config_.folder : config_.outFolder;
     if (file == CountFile::HiRes) {
-        SaveHiResBmp(files_, config_.folder, raster_, scene_.settings.Exposure);
+        SaveHiResBmp(files_, folder, raster_, scene_.settings.Exposure);
     } else {
-        SaveBmp(files_, config_.folder, raster_, scene_.settings.Exposure);
+        SaveBmp(files_, folder, raster_, scene_.settings.Exposure);
     }
     log_ << "morva: wrote " << CountFilePath(file) << std::endl;
 }
 
-void FrmMorva::SavePicture(const std::string& path) {
-    const FrameSurface& surface = raster_.Surface();
-    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(kPictureWidth) * kPictureHeight);
-    for (int y = 0; y < kPictureHeight; ++y) {
-        for (int x = 0; x < kPictureWidth; ++x)
-            pixels[static_cast<std::size_t>(y) * kPictureWidth + x] = surface(x, y);
+const std::string& FrmMorva::ExportPath(Export which) const {
+    const ExportRequest& request = config_.exports;
+    switch (which) {
+        case Export::Picture:
+            return request.picture;
+        case Export::HiResPicture:
+            return request.hiResPicture;
+        case Export::Counts:
+            break;
     }
-    files_.ReplaceFile(path, EncodeBmp8(kPictureWidth, kPictureHeight, pixels, WindowColourTable()));
+    return request.counts;
+}
+
+void FrmMorva::SaveExport(Export which) {
+    BringTablesUpToDate();
+    const std::string& path = ExportPath(which);
+    const std::int32_t exposure = scene_.settings.Exposure;
+    const ColourTable colours = PictureColourTable(config_.exports.colours, PaletteColours(palette_));
+    std::vector<std::uint8_t> bytes;
+    switch (which) {
+        case Export::Picture:
+            bytes = EncodePicture(raster_.HitBuffer(), exposure, colours, ImageFormatOf(path, "--picture"));
+            break;
+        case Export::HiResPicture:
+            bytes = EncodePicture(raster_.HiResBuffer(), exposure, colours,
+                                  ImageFormatOf(path, "--hires-picture"));
+            break;
+        case Export::Counts:
+            bytes = EncodeCountsPng(scene_.settings.HiRes ? raster_.HiResBuffer() : raster_.HitBuffer());
+            break;
+    }
+    files_.ReplaceFile(path, bytes);
     log_ << "morva: wrote " << path << std::endl;
 }
 

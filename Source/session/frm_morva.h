@@ -11,9 +11,11 @@
 #include "engine/iteration_group.h"
 #include "font/glyph_font.h"
 #include "platform/window.h"
+#include "raster/export.h"
 #include "raster/raster.h"
 #include "scene/palette.h"
 #include "scene/scene.h"
+#include "session/progress.h"
 
 namespace morva {
 
@@ -27,6 +29,8 @@ struct SessionConfig {
     NumberFormat numberFormat;  // of integer fields
     int threads = 1;            // threads of the fast selection's renderer
     bool reference = false;     // render with the straightforward reference loop
+    std::string outFolder;      // receives the count files; empty: folder
+    ExportRequest exports;      // pictures and tables written at the end
 };
 
 // The render session: the window's start-up, the render loop with its
@@ -69,11 +73,15 @@ public:
     void BringTablesUpToDate();
     // Writes one of them. Throws MorvaError on failure.
     void SaveCountFile(CountFile file);
-    // Where it goes: in the scene's folder.
+    // Where it goes: in the --out folder, else in the scene's folder.
     std::string CountFilePath(CountFile file) const;
-    // Writes the window picture (the bytes with the window's colour table)
-    // as an 8-bit BMP. Throws MorvaError on failure.
-    void SavePicture(const std::string& path);
+
+    // The pictures and tables that config.exports may ask for.
+    enum class Export { Picture, HiResPicture, Counts };
+    // Where one goes; empty when it was not asked for.
+    const std::string& ExportPath(Export which) const;
+    // Writes it from the counts so far. Throws MorvaError on failure.
+    void SaveExport(Export which);
 
     // A signal number that, once it is not 0, stops the render at the head
     // of the next pass (and ends the wait after it).
@@ -83,6 +91,10 @@ public:
     // Runs once the inputs are read, before the first group; what it throws
     // ends Form_Load, so a run can refuse before any work is spent.
     void SetBeforeRender(std::function<void()> check) { beforeRender_ = std::move(check); }
+    // Called with the figures of every progress step that writes the label.
+    void SetProgressListener(std::function<void(const ProgressInputs&)> listener) {
+        progressListener_ = std::move(listener);
+    }
 
     // The one way the session reports a fault to the user: stderr and the
     // window's message box.
@@ -138,6 +150,7 @@ private:
     bool unloaded_ = false;
     const std::atomic<int>* stopFlag_ = nullptr;
     std::function<void()> beforeRender_;
+    std::function<void(const ProgressInputs&)> progressListener_;
 };
 
 }  // namespace morva

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "raster/export.h"
+
 namespace morva {
 
 struct Options {
@@ -11,15 +13,19 @@ struct Options {
     bool help = false;
     bool version = false;
     bool reference = false;
-    bool check = false;   // lint the scene and palette, render nothing
-    bool fit = false;     // frame the attractor, render nothing
-    std::string folder;   // empty: the program folder
-    std::string picture;  // also write the final window picture here
-    int threads = 0;      // 0: one per core
+    bool check = false;     // lint the scene and palette, render nothing
+    bool fit = false;       // frame the attractor, render nothing
+    bool quiet = false;     // no progress lines
+    std::string folder;     // empty: the program folder
+    std::string outFolder;  // receives the count files; empty: the scene's folder
+    ExportRequest exports;  // pictures and tables written at the end
+    int threads = 0;        // 0: one per core
+    int zoom = 0;           // window zoom; 0: chosen from the screen
 };
 
-// Parses the command line (without the program name). Throws MorvaError with
-// a usage message for anything it does not understand.
+// Parses the command line (without the program name); a long option's value
+// may also follow it after "=". Throws MorvaError with a usage message for
+// anything it does not understand.
 Options ParseOptions(const std::vector<std::string>& args);
 
 std::string UsageText();

@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "platform/headless_window.h"
 #include "platform/signals.h"
+#include "platform/terminal.h"
 #include "platform/uniform_random.h"
 #include "session/batch.h"
 #include "session/options.h"
@@ -26,10 +27,9 @@ namespace {
 
 // Writes the outputs in order; a file that fails is reported and the rest
 // are still written. Returns whether all of them were written.
-bool WriteOutputs(FrmMorva& session, const std::vector<EndOfRenderOutput>& outputs, bool stopped) {
+bool WriteOutputs(FrmMorva& session, const std::vector<EndOfRenderOutput>& outputs) {
     bool written = true;
     for (const EndOfRenderOutput& output : outputs) {
-        if (stopped && output.whenStopped == EndOfRenderOutput::WhenStopped::Skipped) continue;
         try {
             output.write();
         } catch (const MorvaError& error) {
@@ -51,26 +51,25 @@ RunRequest MakeRunRequest(const Options& options) {
                                   ? options.threads
                                   : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     request.session.reference = options.reference;
-    request.picturePath = options.picture;
+    request.session.outFolder = options.outFolder;
+    request.session.exports = options.exports;
     return request;
 }
 
-std::vector<EndOfRenderOutput> EndOfRenderOutputs(FrmMorva& session, RunMode mode,
-                                                  const RunRequest& request) {
+std::vector<EndOfRenderOutput> EndOfRenderOutputs(FrmMorva& session, RunMode mode) {
     using CountFile = FrmMorva::CountFile;
+    using Export = FrmMorva::Export;
     std::vector<EndOfRenderOutput> outputs;
     if (mode == RunMode::Batch) {
         for (const CountFile file : {CountFile::HiRes, CountFile::Screen}) {
             if (file == CountFile::HiRes && !session.CurrentScene().settings.HiRes) continue;
-            outputs.push_back({session.CountFilePath(file), [&session, file] { session.SaveCountFile(file); },
-                               EndOfRenderOutput::WhenStopped::Written});
+            outputs.push_back(
+                {session.CountFilePath(file), [&session, file] { session.SaveCountFile(file); }});
         }
     }
-    if (!request.picturePath.empty()) {
-        // Only a finished render has a final picture.
-        const std::string path = request.picturePath;
-        outputs.push_back(
-            {path, [&session, path] { session.SavePicture(path); }, EndOfRenderOutput::WhenStopped::Skipped});
+    for (const Export which : {Export::Picture, Export::HiResPicture, Export::Counts}) {
+        const std::string& path = session.ExportPath(which);
+        if (!path.empty()) outputs.push_back({path, [&session, which] { session.SaveExport(which); }});
     }
     return outputs;
 }
@@ -83,18 +82,16 @@ void ReportEndOfRender(FrmMorva& session, RunMode mode, double seconds, std::ost
     err << (mode == RunMode::Batch ? RenderReport(counts) : RenderReportLine(counts)) << std::flush;
 }
 
-int RunRender(FrmMorva& session, RunMode mode, const RunRequest& request, std::ostream& err) {
+int RunRender(FrmMorva& session, RunMode mode, std::ostream& err, ProgressDisplay* progress) {
     std::vector<EndOfRenderOutput> outputs;
     session.SetBeforeRender([&] {
-        outputs = EndOfRenderOutputs(session, mode, request);
+        outputs = EndOfRenderOutputs(session, mode);
         for (const EndOfRenderOutput& output : outputs) session.Files().CheckReplaceable(output.path);
     });
     // A batch run's progress line stays open on a terminal until the render
     // has ended.
-    bool progressLineOpen = mode == RunMode::Batch;
     auto endProgressLine = [&] {
-        if (progressLineOpen) err << "\n";
-        progressLineOpen = false;
+        if (progress) progress->Finish();
     };
     const auto start = std::chrono::steady_clock::now();
     try {
@@ -124,7 +121,7 @@ int RunRender(FrmMorva& session, RunMode mode, const RunRequest& request, std::o
                         << std::flush;
                     return 128 + signal;
                 }
-                const bool written = WriteOutputs(session, outputs, /*stopped=*/true);
+                const bool written = WriteOutputs(session, outputs);
                 ReportEndOfRender(session, mode, seconds, err);
                 const std::int64_t groups = session.GroupsTraced();
                 err << ErrorLine(
@@ -137,7 +134,7 @@ int RunRender(FrmMorva& session, RunMode mode, const RunRequest& request, std::o
             case FrmMorva::Outcome::Finished:
                 break;
         }
-        const bool written = WriteOutputs(session, outputs, /*stopped=*/false);
+        const bool written = WriteOutputs(session, outputs);
         ReportEndOfRender(session, mode, seconds, err);
         if (mode == RunMode::Window) {
             session.ServeUntilClosed();
@@ -171,21 +168,21 @@ int RunWindow(const RunRequest& request, const WindowMaker& makeWindow) {
     PosixFileSystem files;
     FrmMorva session(*window, clock, uniform, files, request.session, std::cerr);
     session.SetStopFlag(&stops.Signal());
-    return RunRender(session, RunMode::Window, request, std::cerr);
+    return RunRender(session, RunMode::Window, std::cerr);
 }
 
-int RunBatch(const RunRequest& request, bool terminal) {
+int RunBatch(const RunRequest& request, ProgressStyle style) {
     IgnoreWriteSignals();
     StopRequests stops;
     HeadlessWindow window;
-    window.SetShowsPicture(false);  // nobody sees the picture before it is final
-    window.SetLabelListener(BatchProgressPrinter(std::cerr, terminal));
+    ProgressDisplay progress(std::cerr, style, ErrorStreamColumns);
     SystemClock clock;
     UniformRandom uniform;
     PosixFileSystem files;
     FrmMorva session(window, clock, uniform, files, request.session, std::cerr);
     session.SetStopFlag(&stops.Signal());
-    return RunRender(session, RunMode::Batch, request, std::cerr);
+    session.SetProgressListener([&progress](const ProgressInputs& in) { progress.Update(in); });
+    return RunRender(session, RunMode::Batch, std::cerr, &progress);
 }
 
 int RunDescribe(const RunRequest& request) {

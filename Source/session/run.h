@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "session/frm_morva.h"
+#include "session/progress_display.h"
 
 namespace morva {
 
@@ -18,7 +19,6 @@ struct Options;
 struct RunRequest {
     SessionConfig session;
     bool folderGiven = false;  // --dir named the folder
-    std::string picturePath;   // --picture: the final window picture, when not empty
 };
 
 // The request of the options: the program's folder unless --dir names one,
@@ -32,20 +32,17 @@ enum class RunMode { Window, Batch };
 // before the render starts (FileSystem::CheckReplaceable), so that a path
 // that cannot be written is refused before any work is spent on it.
 struct EndOfRenderOutput {
-    enum class WhenStopped { Written, Skipped };
     std::string path;
     std::function<void()> write;  // throws MorvaError
-    // Whether a render stopped by a signal writes it too, from the counts
-    // so far.
-    WhenStopped whenStopped = WhenStopped::Skipped;
 };
 
-// The files a run writes at the end of its render, in order. In batch runs
+// The files a run writes at the end of its render, in order, from the
+// counts it reached (also when a signal stopped a batch run). In batch runs
 // the count files as F11 writes them (MORVAHD.BMP first in high-resolution
-// mode), also when a signal stops the render; in the window F11 writes
-// those. Then, in both modes, the extra files the command line asked for.
-// Called once the scene is read.
-std::vector<EndOfRenderOutput> EndOfRenderOutputs(FrmMorva& session, RunMode mode, const RunRequest& request);
+// mode); in the window F11 writes those. Then, in both modes, the pictures
+// and tables the command line asked for (--picture, --hires-picture,
+// --counts). Called once the scene is read.
+std::vector<EndOfRenderOutput> EndOfRenderOutputs(FrmMorva& session, RunMode mode);
 
 // What the program says on stderr when a render has ended, in both modes:
 // the speed summary and the render report (where the points went, the
@@ -53,24 +50,25 @@ std::vector<EndOfRenderOutput> EndOfRenderOutputs(FrmMorva& session, RunMode mod
 // window render.
 void ReportEndOfRender(FrmMorva& session, RunMode mode, double seconds, std::ostream& err);
 
-// Runs the session's render and what follows it: every output checked
+// Runs the session's render and what follows it (progress, when given,
+// shows the batch run's progress and is finished when the render ends): every output checked
 // before the render, written after it, the report, and in the window the
 // wait for the close button. Every MorvaError of the run becomes a message
 // here (stderr and the message box). Returns the exit code: 0; 1 when an
 // input was refused or a file could not be written; 128 + the signal that
 // stopped the run.
-int RunRender(FrmMorva& session, RunMode mode, const RunRequest& request, std::ostream& err);
+int RunRender(FrmMorva& session, RunMode mode, std::ostream& err, ProgressDisplay* progress = nullptr);
 
 // Opens the program's window, or gives nullptr and the reason.
 using WindowMaker = std::function<std::unique_ptr<Window>(std::string* reason)>;
 
 // The two ways to render, on the real platform: in the window (exit code 2
-// when none opens), or without one, the progress text on stderr (rewritten
-// in place on a terminal). SIGINT, SIGTERM and SIGHUP stop either at the
-// next group: a batch run still writes the count files from the counts so
-// far, the window ends as its close button would.
+// when none opens), or without one, the progress on stderr in the given
+// style. SIGINT, SIGTERM and SIGHUP stop either at the
+// next group: a batch run still writes its files from the counts so far,
+// the window ends as its close button would.
 int RunWindow(const RunRequest& request, const WindowMaker& makeWindow);
-int RunBatch(const RunRequest& request, bool terminal);
+int RunBatch(const RunRequest& request, ProgressStyle style);
 
 // Prints the scene's settings and transforms. Returns the exit code.
 int RunDescribe(const RunRequest& request);

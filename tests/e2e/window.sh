@@ -14,23 +14,28 @@ done
 /usr/bin/python3 -c 'import Xlib, PIL' 2>/dev/null || { echo "python3-xlib or python3-pil missing: skipped"; exit 77; }
 
 work=$(mktemp -d)
-xvfb_pid=
+xvfb_pids=()
 cleanup() {
   [ -n "${morva_pid:-}" ] && kill "$morva_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  for pid in "${xvfb_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; cat "$work/log" >&2 2>/dev/null; exit 1; }
 
-exec 5>"$work/display"
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 300); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$work/display")
+start_display() {  # a virtual screen of geometry $1 becomes DISPLAY
+  rm -f "$work/display"
+  exec 5>"$work/display"
+  Xvfb -displayfd 5 -screen 0 "$1" -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pids+=($!)
+  for _ in $(seq 300); do [ -s "$work/display" ] && break; sleep 0.1; done
+  exec 5>&-
+  export DISPLAY=:$(cat "$work/display")
+}
+start_display 1024x768x24
 
-start() {  # start morva on scene folder $1, wait for its window
-  "$morva" --dir "$1" >"$work/log" 2>&1 &
+start() {  # start morva on scene folder $1 (further options after it), wait for its window
+  "$morva" --dir "$@" >"$work/log" 2>&1 &
   morva_pid=$!
   # Bound to this process: a window of the previous run may outlive it
   # for a moment on a busy server.
@@ -127,4 +132,38 @@ cp "$work/finished.png" "${MORVA_SCREENSHOT:-/dev/null}" 2>/dev/null || true
 close_window
 wait_exit 60
 [ "$status" = 0 ] || fail "closing the finished window: exit status $status"
+
+# A screen 3840 pixels wide gets the window at twice the size, every pixel
+# of the picture as 2 x 2 screen pixels of its exact colour.
+start_display 3840x2160x24
+start "$work/fern" --picture "$work/fern/picture.bmp"
+for _ in $(seq 3000); do grep -q "picture.bmp" "$work/log" && break; sleep 0.1; done
+grep -q "picture.bmp" "$work/log" || fail "the zoomed render did not finish within five minutes"
+sleep 0.5
+import -window "$wid" "$work/zoomed.png"
+/usr/bin/python3 - "$work/zoomed.png" "$work/fern/picture.bmp" <<'PY' || fail "the zoomed window does not look right"
+import sys
+from PIL import Image
+screen = Image.open(sys.argv[1]).convert("RGB")
+picture = Image.open(sys.argv[2]).convert("RGB")
+assert screen.size == (1280, 1022), screen.size
+# The brightest pixel of the fern, and a few of its neighbours.
+x, y = max(((x, y) for x in range(640) for y in range(480)), key=lambda p: sum(picture.getpixel(p)))
+colour = picture.getpixel((x, y))
+assert sum(colour) > 300, colour
+for px, py in [(x, y), (x - 1, y), (x, y + 1), (320, 470)]:
+    want = picture.getpixel((px, py))
+    for dx in (0, 1):
+        for dy in (0, 1):
+            got = screen.getpixel((2 * px + dx, 2 * py + dy))
+            assert got == want, ((px, py), (dx, dy), got, want)
+assert screen.getpixel((1270, 1018)) == (96, 0, 0), screen.getpixel((1270, 1018))  # the strip
+red_text = sum(1 for x in range(0, 1280, 2) for y in range(962, 1022) if screen.getpixel((x, y))[0] > 200)
+assert red_text > 200, red_text
+print("zoomed window:", screen.size, "pixel", (x, y), colour)
+PY
+cp "$work/zoomed.png" "${MORVA_SCREENSHOT_ZOOMED:-/dev/null}" 2>/dev/null || true
+close_window
+wait_exit 60
+[ "$status" = 0 ] || fail "closing the zoomed window: exit status $status"
 echo "window end-to-end checks passed"

@@ -89,7 +89,10 @@ protected:
     void SetUp() override {
         if (!HoldDisplay()) GTEST_SKIP() << "no display; run under xvfb-run";
         std::string error;
-        window_ = CreateSdlWindow(&error);
+        SdlWindowOptions options;
+        options.colours = WindowColourTable();
+        options.zoom = 1;
+        window_ = CreateSdlWindow(&error, options);
         ASSERT_NE(window_, nullptr) << error;
         handle_ = SdlWindowHandle(*window_);
         ASSERT_NE(handle_, nullptr);
@@ -237,6 +240,54 @@ TEST_F(SdlWindowTest, ShowsPictureThroughColourTableBottomRowFirst) {
     EXPECT_EQ(PictureAreaMismatches(screen, kBlack), 0);
 }
 
+TEST(SdlWindowZoom, EveryPixelBecomesASquareOfItsExactColour) {
+    if (!HoldDisplay()) GTEST_SKIP() << "no display; run under xvfb-run";
+    SdlWindowOptions options;
+    options.colours = WindowColourTable();
+    options.zoom = 2;
+    std::string error;
+    auto window = CreateSdlWindow(&error, options);
+    ASSERT_NE(window, nullptr) << error;
+    PictureMemory memory = window->Picture();
+    for (int y = 0; y < kPictureHeight; ++y) {
+        for (int x = 0; x < kPictureWidth; ++x)
+            memory.bits[y * kPictureWidth + x] = static_cast<std::uint8_t>(x * 7 + y * 3);
+    }
+    window->SetLabel("1280 of 16000 groups traced\r\nBuilding time: 00:00:06:400; seed: 12345");
+    window->Show();
+    const Screen screen = ReadScreen(SdlWindowHandle(*window));
+    ASSERT_EQ(screen.width, 2 * kClientWidth);
+    ASSERT_EQ(screen.height, 2 * kClientHeight);
+    const auto& table = WindowColourTable();
+    int mismatches = 0;
+    for (int y = 0; y < 2 * kPictureHeight; ++y) {
+        for (int x = 0; x < 2 * kPictureWidth; ++x) {
+            const std::uint8_t byte = memory.bits[(kPictureHeight - 1 - y / 2) * kPictureWidth + x / 2];
+            mismatches += screen.At(x, y) == table[byte] ? 0 : 1;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+    // Both lines of text, descenders included, lie on the strip's visible rows.
+    int firstLine = 0;
+    int secondLine = 0;
+    for (int y = 2 * kLabelTop; y < 2 * kClientHeight; ++y) {
+        for (int x = 0; x < 2 * kClientWidth; ++x) {
+            if (screen.At(x, y).r > 200) (y < 2 * kLabelTop + 31 ? firstLine : secondLine) += 1;
+        }
+    }
+    EXPECT_GT(firstLine, 400);
+    EXPECT_GT(secondLine, 400);
+}
+
+TEST(SdlWindowZoom, DoublesOnWideOrDenseScreensWhereTheWindowFits) {
+    EXPECT_EQ(DefaultZoom(2559, 96.0f, 2559, 1400), 1);
+    EXPECT_EQ(DefaultZoom(2560, 96.0f, 2560, 1400), 2);
+    EXPECT_EQ(DefaultZoom(3840, 0.0f, 3840, 2100), 2);
+    EXPECT_EQ(DefaultZoom(1920, 144.0f, 1920, 1080), 2);
+    EXPECT_EQ(DefaultZoom(1920, 143.9f, 1920, 1080), 1);
+    EXPECT_EQ(DefaultZoom(1920, 166.0f, 1920, 1000), 1) << "1022 rows do not fit";
+}
+
 TEST_F(SdlWindowTest, DrawsTheLabelAsTwoRedLinesOnTheStrip) {
     if (!std::filesystem::exists(kDejaVuBold)) GTEST_SKIP() << "no " << kDejaVuBold;
     // The longest caption the progress report writes in practice.
@@ -250,6 +301,9 @@ TEST_F(SdlWindowTest, DrawsTheLabelAsTwoRedLinesOnTheStrip) {
     EXPECT_GT(ink.secondLine, 200);
     EXPECT_EQ(ink.foreign, 0);
     EXPECT_LT(ink.rightmost, kClientWidth - 1) << "a line runs off the window";
+    int edgeInk = 0;
+    for (int x = 0; x < kClientWidth; ++x) edgeInk += screen.At(x, kClientHeight - 1).r > kStrip.r ? 1 : 0;
+    EXPECT_EQ(edgeInk, 0) << "the descenders of the second line reach the window's edge and are cut";
     EXPECT_EQ(PictureAreaMismatches(screen, kBlack), 0) << "text leaks into the picture";
 
     window_->SetLabel("One line only");

@@ -73,6 +73,22 @@ TEST(BmpWriter, PixelsAreClippedCountsInFlatOrderBottomRowFirst) {
     EXPECT_EQ(bytes.back(), 42);
 }
 
+TEST(BmpWriter, RowsOfAnyWidthArePaddedToFourBytes) {
+    // 5 x 3 pixels: rows of 8 bytes, the last 3 of each zero.
+    std::vector<std::uint8_t> pixels(15);
+    for (int k = 0; k < 15; ++k) pixels[k] = static_cast<std::uint8_t>(k + 1);
+    const auto bytes = EncodeBmp8(5, 3, pixels, GreyColourTable());
+    ASSERT_EQ(bytes.size(), 1078u + 24u);
+    EXPECT_EQ(U32At(bytes, 2), 1102u);  // FileSize
+    EXPECT_EQ(U32At(bytes, 18), 5u);    // ImageWidth
+    EXPECT_EQ(U32At(bytes, 34), 24u);   // ImageSize
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(bytes[1078 + 8 * y + x], x < 5 ? 5 * y + x + 1 : 0) << x << ", " << y;
+    }
+    EXPECT_THROW(EncodeBmp8(5, 3, std::vector<std::uint8_t>(14), GreyColourTable()), MorvaError);
+}
+
 TEST(BmpWriter, SavesTheLargeFileOnlyWhereAskedAndRefusesWithoutExposure) {
     test::FakeFileSystem files;
     Raster raster;

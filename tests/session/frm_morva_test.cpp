@@ -7,10 +7,10 @@
 
 #include "engine/group_renderer.h"
 #include "platform/clock.h"
-#include "platform/headless_window.h"
 #include "platform/uniform_random.h"
 #include "raster/bmp_writer.h"
 #include "support/fake_file_system.h"
+#include "support/scripted_window.h"
 
 namespace morva {
 namespace {
@@ -50,7 +50,7 @@ struct Session {
         config.threads = threads;
         session = std::make_unique<FrmMorva>(window, clock, uniform, files, config, log);
     }
-    HeadlessWindow window;
+    test::ScriptedWindow window;
     FakeClock clock;
     UniformRandom uniform;
     test::FakeFileSystem files;

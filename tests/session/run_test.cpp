@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "platform/clock.h"
-#include "platform/headless_window.h"
 #include "platform/uniform_random.h"
 #include "support/fake_file_system.h"
+#include "support/scripted_window.h"
 
 namespace morva {
 namespace {
@@ -39,12 +39,14 @@ struct BatchOrWindowRun {
         files.files["/scene/MORVA.TXT"] = sceneText;
         request.session.folder = "/scene";
         request.session.threads = 2;
+    }
+    int Render(RunMode mode = RunMode::Batch) {
         session = std::make_unique<FrmMorva>(window, clock, uniform, files, request.session, log);
         session->SetStopFlag(&signal);
+        return RunRender(*session, mode, log);
     }
-    int Render(RunMode mode = RunMode::Batch) { return RunRender(*session, mode, request, log); }
 
-    HeadlessWindow window;
+    test::ScriptedWindow window;
     FakeClock clock;
     UniformRandom uniform;
     test::FakeFileSystem files;
@@ -64,12 +66,12 @@ TEST(RunRender, ASignalWritesTheCountsSoFarButNothingBeforeTheFirstGroup) {
         << early.log.str();
 
     BatchOrWindowRun late(Fern("1000"));
-    late.request.picturePath = "/scene/picture.bmp";
+    late.request.session.exports.picture = "/scene/picture.bmp";
     // The first progress text comes after group 128.
     late.window.SetLabelListener([&late](const std::string&) { late.signal = SIGTERM; });
     EXPECT_EQ(late.Render(), 128 + SIGTERM);
-    EXPECT_EQ(late.files.writes, std::vector<std::string>{"/scene/MORVA.BMP"})
-        << "a stopped render has no final picture";
+    EXPECT_EQ(late.files.writes, (std::vector<std::string>{"/scene/MORVA.BMP", "/scene/picture.bmp"}))
+        << "a stopped render writes its files from the counts so far";
     EXPECT_NE(
         late.log.str().find("interrupted by SIGTERM after 129 groups; the files hold the counts so far"),
         std::string::npos)
@@ -82,8 +84,8 @@ TEST(RunRender, ASignalWritesTheCountsSoFarButNothingBeforeTheFirstGroup) {
 
 TEST(RunRender, EveryOutputIsCheckedBeforeTheFirstGroup) {
     BatchOrWindowRun run(Fern("1000", "D\r\n"));
-    run.request.picturePath = "/elsewhere/picture.bmp";
-    run.files.refusedPath = run.request.picturePath;
+    run.request.session.exports.picture = "/elsewhere/picture.bmp";
+    run.files.refusedPath = run.request.session.exports.picture;
     EXPECT_EQ(run.Render(), 1);
     EXPECT_EQ(run.files.checks,
               (std::vector<std::string>{"/scene/MORVAHD.BMP", "/scene/MORVA.BMP", "/elsewhere/picture.bmp"}));
