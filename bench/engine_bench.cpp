@@ -15,7 +15,7 @@
 #include "platform/files.h"
 #include "platform/uniform_random.h"
 #include "raster/raster.h"
-#include "scene/scene.h"
+#include "scene/scene_contract.h"
 
 namespace {
 
@@ -29,16 +29,8 @@ const Scene& LoadSample(const std::string& name, bool hiRes) {
         PosixFileSystem files;
         slot = std::make_unique<Scene>(
             LoadScene(files, std::string(MORVA_SOURCE_DIR) + "/scenes/" + name, 12345, NumberFormat{}));
-        SceneSettings& s = slot->settings;
-        if (hiRes && !s.HiRes) {
-            s.HiRes = true;
-            s.HiResXMin = -static_cast<double>(s.OffsetX) / s.ScaleX;
-            s.HiResXMax = (640 - static_cast<double>(s.OffsetX)) / s.ScaleX;
-            s.HiResYMin = -static_cast<double>(s.OffsetY) / s.ScaleY;
-            s.HiResYMax = (480 - static_cast<double>(s.OffsetY)) / s.ScaleY;
-        } else if (!hiRes) {
-            s.HiRes = false;
-        }
+        slot->settings.HiRes = hiRes;
+        DeriveSceneValues(*slot);
     }
     return *slot;
 }

@@ -36,7 +36,7 @@ FastScene::FastScene(const Scene& s)
         } else {
             std::int64_t acc = 0, best = INT64_MIN;
             for (int k = 0; k < used; ++k) {
-                acc += WeightBand(s.transforms[k].Weight);
+                acc += WeightBand(s.transforms[k].Weight).value_or(0);
                 best = std::max(best, acc);
                 bandPrefixMax.push_back(best);
             }

@@ -16,20 +16,6 @@
 namespace morva {
 namespace {
 
-// Derived values as the loader computes them.
-void Derive(Scene& scene) {
-    SceneSettings& s = scene.settings;
-    s.WeightSum = 0;
-    for (int k = 0; k < s.TransformCount; ++k) s.WeightSum += scene.transforms[k].Weight;
-    s.WeightTotal727 = static_cast<std::int32_t>(std::floor(s.WeightSum * 727 + 0.5));
-    if (s.HiRes) {
-        s.HiResXMin = -static_cast<double>(s.OffsetX) / s.ScaleX;
-        s.HiResXMax = (640 - static_cast<double>(s.OffsetX)) / s.ScaleX;
-        s.HiResYMin = -static_cast<double>(s.OffsetY) / s.ScaleY;
-        s.HiResYMax = (480 - static_cast<double>(s.OffsetY)) / s.ScaleY;
-    }
-}
-
 Scene Fern(bool hiRes) {
     Scene scene = test::MakeAffineScene({0.01, 0.85, 0.07, 0.07}, hiRes);
     const double fern[4][6] = {{0, 0, 0, 0.16, 0, 0},
@@ -47,7 +33,7 @@ Scene Henon() {
     scene.settings.ScaleX = 200;
     scene.settings.ScaleY = 600;
     scene.settings.OffsetY = 240;
-    Derive(scene);
+    DeriveSceneValues(scene);
     return scene;
 }
 
@@ -83,8 +69,7 @@ Scene RandomScene(std::uint32_t seed) {
             for (int c : {0, 1, 2, 6, 7, 8}) r.Coef[c] *= 0.3;
         }
     }
-    Derive(scene);
-    if (s.WeightTotal727 < 1) s.WeightTotal727 = 1;
+    if (DeriveSceneValues(scene)) s.WeightTotal727 = 1;  // all weights tiny: one band gap
     return scene;
 }
 
