@@ -1,0 +1,86 @@
+#include "engine/plot_tables.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "engine/iteration_group.h"
+
+namespace morva {
+
+PlotMapping::PlotMapping(const SceneSettings& s)
+    : scale(MakeLanes(s.ScaleX, s.ScaleY)),
+      offset(MakeLanes(s.OffsetX, s.OffsetY)),
+      // The loader has checked that four times each fits in 32 bits.
+      scale4(MakeLanes(static_cast<double>(std::int64_t{kHiResFactor} * s.ScaleX),
+                       static_cast<double>(std::int64_t{kHiResFactor} * s.ScaleY))),
+      offset4(MakeLanes(static_cast<double>(std::int64_t{kHiResFactor} * s.OffsetX),
+                        static_cast<double>(std::int64_t{kHiResFactor} * s.OffsetY))),
+      windowMin(MakeLanes(s.HiResXMin, s.HiResYMin)),
+      windowMax(MakeLanes(s.HiResXMax, s.HiResYMax)),
+      hitValue(s.HitValue) {}
+
+void SessionTables::CarryHiRes(std::size_t cell) {
+    std::int32_t& wide = wideHiRes[cell];
+    wide = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{wide} + kNarrowWrap, kHitCellMax));
+}
+
+ThreadCounts::ThreadCounts(bool withHiRes) : hits(kHitCells, 0), hiRes(withHiRes ? kHiResCells : 0, 0) {}
+
+bool ExactPixel(double product, double offset, std::int32_t& pixel) {
+    const std::optional<std::int32_t> value = PixelCoordinate(std::floor(product) + offset);
+    if (!value) return false;
+    pixel = *value;
+    return true;
+}
+
+void RebuildPictureRows(FrameSurface& surface, const std::int32_t* sessionHits,
+                        std::span<ThreadCounts* const> threads, int firstRow, int endRow) {
+    for (int y = firstRow; y < endRow; ++y) {
+        const std::size_t at = static_cast<std::size_t>(y) * kHitWidth;
+        std::uint8_t* row = &surface(0, y);
+#if MORVA_SIMD
+        // Every count is non-negative: the saturating packs and adds keep
+        // min(sum, 255) exact.
+        static_assert(kHitWidth % 16 == 0);
+        for (int x = 0; x < kHitWidth; x += 16) {
+            auto saturated16 = [&](const std::int32_t* counts) {
+                auto load = [&](int k) {
+                    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(counts + at + x + k));
+                };
+                return std::pair{_mm_packs_epi32(load(0), load(4)), _mm_packs_epi32(load(8), load(12))};
+            };
+            auto [low, high] = saturated16(sessionHits);
+            for (const ThreadCounts* thread : threads) {
+                auto [threadLow, threadHigh] = saturated16(thread->hits.data());
+                low = _mm_adds_epi16(low, threadLow);
+                high = _mm_adds_epi16(high, threadHigh);
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x), _mm_packus_epi16(low, high));
+        }
+#else
+        for (int x = 0; x < kHitWidth; ++x) {
+            std::int32_t sum = std::min(sessionHits[at + x], 255);
+            for (const ThreadCounts* thread : threads) sum += std::min(thread->hits[at + x], 255);
+            row[x] = static_cast<std::uint8_t>(std::min(sum, 255));
+        }
+#endif
+    }
+}
+
+void FoldHitCells(std::int32_t* sessionHits, std::span<ThreadCounts* const> threads, std::size_t from,
+                  std::size_t end) {
+    // Every count is non-negative and below 2^31, so the 32-bit sum of two
+    // shows a pass beyond the limit as a negative number.
+    for (ThreadCounts* thread : threads) {
+        std::int32_t* local = thread->hits.data();
+        for (std::size_t c = from; c < end; ++c) {
+            const auto sum = static_cast<std::int32_t>(static_cast<std::uint32_t>(sessionHits[c]) +
+                                                       static_cast<std::uint32_t>(local[c]));
+            sessionHits[c] = sum < 0 ? kHitCellMax : sum;
+            local[c] = 0;
+        }
+    }
+}
+
+}  // namespace morva
