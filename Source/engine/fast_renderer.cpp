@@ -88,7 +88,7 @@ void FastRenderer::RunOneThread(EngineState& state, Raster& raster, std::int64_t
     SessionTables tables = MainTables(raster);
     MapState point = ToMapState(state.point);
     fs_.Visit([&](const auto& maps, auto hiRes) {
-        PlotSink<decltype(hiRes)::value, SessionTables> sink{&fs_.mapping, tables};
+        PlotSink<decltype(hiRes)::value, SessionTables> sink{fs_.mapping, tables};
         Walk(*fs_.selection, maps, point, state.RandSeed, sink, 0, steps);
         tables = sink.tables;
     });
@@ -116,7 +116,7 @@ void FastRenderer::RunStandard(EngineState& state, Raster& raster, int count) {
     MapState point = ToMapState(state.point);
     const double weightSum = fs_.scene.settings.WeightSum;
     auto run = [&](auto hiRes) {
-        PlotSink<decltype(hiRes)::value, SessionTables> sink{&fs_.mapping, tables};
+        PlotSink<decltype(hiRes)::value, SessionTables> sink{fs_.mapping, tables};
         for (int g = 0; g < count; ++g) {
             for (int i = 0; i < kGroupSteps; ++i) {
                 const int k = SelectStandard(fs_.scene, uniform_.Next() * weightSum);

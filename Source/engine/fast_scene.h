@@ -53,12 +53,14 @@ inline void Walk(const FastSelection& selection, const Maps& maps, MapState& sta
                  Sink& sink, std::int64_t first, std::int64_t count) {
     int step = static_cast<int>(first % kGroupSteps);
     // Local copies: the compiler need not fear that a table store changes them.
+    const FastSelection::Picker pick = selection.Hot();
+    const auto apply = maps.Hot();
     MapState s = state;
     std::int32_t localSeed = seed;
     Sink localSink = sink;
     for (std::int64_t j = 0; j < count; ++j) {
-        const int k = selection.Pick(RandomLong(localSeed));
-        if (k >= 0) maps.Apply(k, s);
+        const int k = pick.Pick(RandomLong(localSeed));
+        if (k >= 0) apply.Apply(k, s);
         localSink.Take(s.xy, step);
         if (++step == kGroupSteps) step = 0;
     }

@@ -89,12 +89,18 @@ inline void ApplyProjective(const Lanes* c, MapState& s) {
 class AffineMaps {
 public:
     explicit AffineMaps(const Scene& scene);
-    void Apply(int k, MapState& s) const { ApplyAffine(maps_[static_cast<std::size_t>(k)].c, s); }
-
-private:
     struct Affine {
         Lanes c[3];
     };
+    // What the loop reads, as a value the compiler can keep in registers.
+    struct View {
+        const Affine* maps;
+        void Apply(int k, MapState& s) const { ApplyAffine(maps[k].c, s); }
+    };
+    View Hot() const { return {maps_.data()}; }
+    void Apply(int k, MapState& s) const { Hot().Apply(k, s); }
+
+private:
     std::vector<Affine> maps_;
 };
 
@@ -103,22 +109,28 @@ private:
 class MixedMaps {
 public:
     explicit MixedMaps(const Scene& scene);
-    void Apply(int k, MapState& s) const {
-        const Lanes* c = maps_[static_cast<std::size_t>(k)].c;
-        switch (kinds_[static_cast<std::size_t>(k)]) {
-            case kAffine:
-                ApplyAffine(c, s);
-                break;
-            case kProjective:
-                ApplyProjective(c, s);
-                break;
-            case kQuadratic:
-                ApplyQuadratic(c, s);
-                break;
-            default:
-                break;
+    struct View {
+        const std::uint8_t* kinds;
+        const PackedMap* maps;
+        void Apply(int k, MapState& s) const {
+            const Lanes* c = maps[k].c;
+            switch (kinds[k]) {
+                case kAffine:
+                    ApplyAffine(c, s);
+                    break;
+                case kProjective:
+                    ApplyProjective(c, s);
+                    break;
+                case kQuadratic:
+                    ApplyQuadratic(c, s);
+                    break;
+                default:
+                    break;
+            }
         }
-    }
+    };
+    View Hot() const { return {kinds_.data(), maps_.data()}; }
+    void Apply(int k, MapState& s) const { Hot().Apply(k, s); }
 
 private:
     std::vector<std::uint8_t> kinds_;

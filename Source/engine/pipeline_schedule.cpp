@@ -39,7 +39,7 @@ void PipelineSchedule::Run(EngineState& state, SessionTables& tables, std::int64
                 produced_.Store(c + 1);
             }
         });
-        PlotSink<decltype(hiRes)::value, SessionTables> plot{&fs_.mapping, tables};
+        PlotSink<decltype(hiRes)::value, SessionTables> plot{fs_.mapping, tables};
         std::uint32_t produced = produced_.Load();
         for (std::uint32_t c = 0; c < chunks; ++c) {
             while (produced <= c) produced = produced_.AwaitChange(produced, kHandOffSpin);

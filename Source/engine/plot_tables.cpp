@@ -20,19 +20,18 @@ PlotMapping::PlotMapping(const SceneSettings& s)
       windowMax(MakeLanes(s.HiResXMax, s.HiResYMax)),
       hitValue(s.HitValue) {}
 
-void SessionTables::CarryHiRes(std::size_t cell) {
-    std::int32_t& wide = wideHiRes[cell];
-    wide = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{wide} + kNarrowWrap, kHitCellMax));
+std::int64_t ExactCell(Lanes product, Lanes offset, int width, int height) {
+    // Row first, as the reference loop converts them; either failing puts
+    // the point off the picture.
+    const std::optional<std::int32_t> y = PixelCoordinate(std::floor(Lane1(product)) + Lane1(offset));
+    const std::optional<std::int32_t> x =
+        y ? PixelCoordinate(std::floor(Lane0(product)) + Lane0(offset)) : std::nullopt;
+    if (!x || !y) return kOffPicture;
+    if (*x < 0 || *x >= width || *y < 0 || *y >= height) return kOffTable;
+    return std::int64_t{*y} * width + *x;
 }
 
 ThreadCounts::ThreadCounts(bool withHiRes) : hits(kHitCells, 0), hiRes(withHiRes ? kHiResCells : 0, 0) {}
-
-bool ExactPixel(double product, double offset, std::int32_t& pixel) {
-    const std::optional<std::int32_t> value = PixelCoordinate(std::floor(product) + offset);
-    if (!value) return false;
-    pixel = *value;
-    return true;
-}
 
 void RebuildPictureRows(FrameSurface& surface, const std::int32_t* sessionHits,
                         std::span<ThreadCounts* const> threads, int firstRow, int endRow) {

@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -51,11 +52,13 @@ struct SessionTables {
 
     void AddHitCell(std::size_t cell, std::uint8_t v) { AddHit(hits[cell], v); }
     void AddHiResCell(std::size_t cell, std::uint8_t v) {
-        if (AddNarrow(narrowHiRes[cell], v)) [[unlikely]]
-            CarryHiRes(cell);
+        if (AddNarrow(narrowHiRes[cell], v)) [[unlikely]] {
+            std::int32_t& wide = wideHiRes[cell];
+            wide = wide > kHitCellMax - kNarrowWrap ? kHitCellMax
+                                                    : static_cast<std::int32_t>(wide + kNarrowWrap);
+        }
     }
     void CountOff() { ++offPicture; }
-    [[gnu::noinline, gnu::cold]] void CarryHiRes(std::size_t cell);
 };
 
 // The tables a thread plots its segments into, and the bound that keeps
@@ -102,72 +105,56 @@ struct TakeBack {
     void CountOff() { --tables.offPicture; }
 };
 
-// The reference loop's conversion of one coordinate's product, for what the
-// lanes could not vouch for; false when it is not a 32-bit number.
-bool ExactPixel(double product, double offset, std::int32_t& pixel);
+// What the reference loop makes of a point that the lanes could not vouch
+// for: the cell of floor(product) + offset in a table of the given size, or
+// one of these. Out of line: it is rare, and it keeps the loop's values in
+// registers.
+inline constexpr std::int64_t kOffTable = -1;    // a 32-bit pixel outside the table
+inline constexpr std::int64_t kOffPicture = -2;  // not a 32-bit number
+[[gnu::noinline, gnu::cold]] std::int64_t ExactCell(Lanes product, Lanes offset, int width, int height);
 
 // Plots the point of a step (its index within its group) as the reference
 // loop does: into the high-resolution table inside the window with an echo
 // on the screen every 16th step, or on the screen alone.
 template <bool HiRes, class Tables>
 struct PlotSink {
-    const PlotMapping* mapping;
+    PlotMapping mapping;
     Tables tables;
 
-    void Take(Lanes xy, int step) {
-        const PlotMapping& m = *mapping;
+    [[gnu::always_inline]] void Take(Lanes xy, int step) {
+        const PlotMapping& m = mapping;
         static_assert((kEchoStride & (kEchoStride - 1)) == 0);
         if constexpr (HiRes) {
             if (!StrictlyInside(m.windowMin, xy, m.windowMax)) return;
             std::int32_t x4, y4;
             const Lanes product = m.scale4 * xy;
             if (FloorPlusOffset(product, m.offset4, x4, y4) && static_cast<std::uint32_t>(x4) < kHiResWidth &&
-                static_cast<std::uint32_t>(y4) < kHiResHeight) {
+                static_cast<std::uint32_t>(y4) < kHiResHeight) [[likely]] {
                 tables.AddHiResCell(static_cast<std::size_t>(y4) * kHiResWidth + static_cast<std::size_t>(x4),
                                     m.hitValue);
-            } else if (!ExactHiRes(product)) {
-                return;
+            } else {
+                const std::int64_t cell = ExactCell(product, m.offset4, kHiResWidth, kHiResHeight);
+                if (cell == kOffPicture) {
+                    tables.CountOff();
+                    return;  // and no echo
+                }
+                if (cell >= 0) tables.AddHiResCell(static_cast<std::size_t>(cell), m.hitValue);
             }
             if ((step & (kEchoStride - 1)) != 0) return;
         }
         std::int32_t px, py;
         const Lanes product = m.scale * xy;
         if (FloorPlusOffset(product, m.offset, px, py) && static_cast<std::uint32_t>(px) < kHitWidth &&
-            static_cast<std::uint32_t>(py) < kHitHeight) {
+            static_cast<std::uint32_t>(py) < kHitHeight) [[likely]] {
             tables.AddHitCell(static_cast<std::size_t>(py) * kHitWidth + static_cast<std::size_t>(px),
                               m.hitValue);
         } else {
-            ExactScreen(product);
-        }
-    }
-
-    // False when the point is counted off the picture (and so not echoed).
-    [[gnu::noinline]] bool ExactHiRes(Lanes product) {
-        const PlotMapping& m = *mapping;
-        std::int32_t x4, y4;
-        if (!ExactPixel(Lane1(product), Lane1(m.offset4), y4) ||
-            !ExactPixel(Lane0(product), Lane0(m.offset4), x4)) {
-            tables.CountOff();
-            return false;
-        }
-        if (x4 >= 0 && x4 < kHiResWidth && y4 >= 0 && y4 < kHiResHeight) {
-            tables.AddHiResCell(static_cast<std::size_t>(y4) * kHiResWidth + static_cast<std::size_t>(x4),
-                                m.hitValue);
-        }
-        return true;
-    }
-
-    [[gnu::noinline]] void ExactScreen(Lanes product) {
-        const PlotMapping& m = *mapping;
-        std::int32_t px, py;
-        if (!ExactPixel(Lane1(product), Lane1(m.offset), py) ||
-            !ExactPixel(Lane0(product), Lane0(m.offset), px)) {
-            tables.CountOff();
-            return;
-        }
-        if (px >= 0 && px < kHitWidth && py >= 0 && py < kHitHeight) {
-            tables.AddHitCell(static_cast<std::size_t>(py) * kHitWidth + static_cast<std::size_t>(px),
-                              m.hitValue);
+            const std::int64_t cell = ExactCell(product, m.offset, kHitWidth, kHitHeight);
+            if (cell >= 0) {
+                tables.AddHitCell(static_cast<std::size_t>(cell), m.hitValue);
+            } else if (cell == kOffPicture) {
+                tables.CountOff();
+            }
         }
     }
 };

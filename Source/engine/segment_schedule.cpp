@@ -39,7 +39,7 @@ void SegmentSchedule::RunSegment(const Maps& maps, Segment& segment, int thread,
     segment.seedAtStart = seed;
     segment.thread = thread;
     ThreadCounts& counts = *threads_[static_cast<std::size_t>(thread)];
-    PlotSink<HiRes, ThreadTables> sink{&fs_.mapping, ThreadTables(counts)};
+    PlotSink<HiRes, ThreadTables> sink{fs_.mapping, ThreadTables(counts)};
     Walk(selection, maps, p, seed, sink, segment.first, segment.count);
     segment.end = p;
     segment.offPicture = sink.tables.offPicture;
@@ -50,8 +50,8 @@ template <class Maps, bool HiRes>
 bool SegmentSchedule::Correct(const Maps& maps, Segment& segment, MapState& trueEnd, std::int64_t& replayed) {
     const FastSelection& selection = *fs_.selection;
     ThreadCounts& counts = *threads_[static_cast<std::size_t>(segment.thread)];
-    PlotSink<HiRes, ThreadTables> add{&fs_.mapping, ThreadTables(counts)};
-    PlotSink<HiRes, TakeBack> takeBack{&fs_.mapping, TakeBack{ThreadTables(counts)}};
+    PlotSink<HiRes, ThreadTables> add{fs_.mapping, ThreadTables(counts)};
+    PlotSink<HiRes, TakeBack> takeBack{fs_.mapping, TakeBack{ThreadTables(counts)}};
     MapState truth = trueEnd, wrong = segment.guess;
     std::int32_t seed = segment.seedAtStart;
     int step = static_cast<int>(segment.first % kGroupSteps);

@@ -43,18 +43,34 @@ public:
     // (the contract refuses any other).
     explicit FastSelection(const Scene& scene);
 
-    std::uint32_t Draw(std::int32_t v) const {
-        const std::uint64_t low = multiplier_ * static_cast<std::uint32_t>(v & kDrawMask);
-        return static_cast<std::uint32_t>(detail::MultiplyHigh(low, total_));
-    }
-    // The record a draw selects, or -1 for none.
-    int Select(std::uint32_t draw) const {
-        const int entry = table_[draw >> shift_];
-        if (entry < kNone) [[unlikely]]
-            return Scan(kNone - 1 - entry, draw);
-        return entry;
-    }
-    int Pick(std::int32_t v) const { return Select(Draw(v)); }
+    // What the loop reads at every step, as a value the compiler can keep in
+    // registers.
+    struct Picker {
+        std::uint64_t multiplier;
+        std::uint32_t total;
+        int shift;
+        const std::int16_t* table;
+        const FastSelection* owner;
+
+        std::uint32_t Draw(std::int32_t v) const {
+            const std::uint64_t low = multiplier * static_cast<std::uint32_t>(v & kDrawMask);
+            return static_cast<std::uint32_t>(detail::MultiplyHigh(low, total));
+        }
+        // The record a draw selects, or -1 for none.
+        int Select(std::uint32_t draw) const {
+            int entry = table[draw >> shift];
+            if (entry < 0) [[unlikely]] {
+                if (entry != kNone) entry = owner->Scan(kNone - 1 - entry, draw);
+            }
+            return entry;
+        }
+        int Pick(std::int32_t v) const { return Select(Draw(v)); }
+    };
+    Picker Hot() const { return {multiplier_, total_, shift_, table_.data(), this}; }
+
+    std::uint32_t Draw(std::int32_t v) const { return Hot().Draw(v); }
+    int Select(std::uint32_t draw) const { return Hot().Select(draw); }
+    int Pick(std::int32_t v) const { return Hot().Pick(v); }
 
     std::uint32_t WeightTotal() const { return total_; }
     int Shift() const { return shift_; }
