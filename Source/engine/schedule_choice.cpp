@@ -8,9 +8,7 @@ namespace {
 
 std::size_t Index(Schedule s) { return static_cast<std::size_t>(s); }
 
-// The order in which unmeasured schedules are tried: the one that is
-// fastest on an idle machine first.
-constexpr Schedule kTrialOrder[] = {Schedule::Segments, Schedule::Pipeline, Schedule::OneThread};
+constexpr Schedule kAll[] = {Schedule::Segments, Schedule::Pipeline, Schedule::OneThread};
 
 }  // namespace
 
@@ -28,7 +26,7 @@ bool ScheduleChoice::Usable(Schedule s) const {
 
 Schedule ScheduleChoice::Fastest() const {
     Schedule best = Schedule::OneThread;
-    for (Schedule s : kTrialOrder) {
+    for (Schedule s : kAll) {
         if (Usable(s) && estimates_[Index(s)].stepsPerSecond > estimates_[Index(best)].stepsPerSecond)
             best = s;
     }
@@ -38,9 +36,14 @@ Schedule ScheduleChoice::Fastest() const {
 Schedule ScheduleChoice::Next(bool segmentsUsable, bool pipelineUsable) {
     segmentsUsable_ = segmentsUsable;
     pipelineUsable_ = pipelineUsable;
+    if (settling_ && Usable(*last_)) return *last_;
+    settling_ = false;
     probeRound_ = false;
     probing_ = false;
-    for (Schedule s : kTrialOrder) {
+    // First the shared schedule most likely to win (segments where the
+    // scene allows them), then one thread; the rest only when probed.
+    const Schedule shared = segmentsUsable_ ? Schedule::Segments : Schedule::Pipeline;
+    for (Schedule s : {shared, Schedule::OneThread}) {
         if (Usable(s) && !estimates_[Index(s)].known) return s;
     }
     const Schedule best = Fastest();
@@ -48,7 +51,7 @@ Schedule ScheduleChoice::Next(bool segmentsUsable, bool pipelineUsable) {
     // Measure again the schedule measured longest ago.
     probeRound_ = true;
     Schedule stalest = best;
-    for (Schedule s : kTrialOrder) {
+    for (Schedule s : kAll) {
         if (s == best || !Usable(s)) continue;
         if (stalest == best || estimates_[Index(s)].measuredAt < estimates_[Index(stalest)].measuredAt)
             stalest = s;
@@ -58,6 +61,12 @@ Schedule ScheduleChoice::Next(bool segmentsUsable, bool pipelineUsable) {
 }
 
 void ScheduleChoice::Measured(Schedule s, std::int64_t steps, std::chrono::nanoseconds elapsed) {
+    if (last_ != s) {
+        last_ = s;
+        settling_ = true;
+        return;
+    }
+    settling_ = false;
     const double seconds = std::max(std::chrono::duration<double>(elapsed).count(), 1e-9);
     const double rate = static_cast<double>(steps) / seconds;
     Estimate& e = estimates_[Index(s)];

@@ -9,6 +9,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 
 namespace morva {
 
@@ -21,14 +22,16 @@ enum class Schedule : std::uint8_t {
 class ScheduleChoice {
 public:
     // The schedule for the next long batch among those usable now (one
-    // thread always is). A schedule never measured is tried first; after
-    // that the fastest runs, and now and then another is measured again,
-    // less often while it keeps losing.
+    // thread always is). The likeliest shared schedule and one thread are
+    // measured first; after that the fastest runs, and now and then another is measured again,
+    // less often while it keeps losing. The first batch after a change of
+    // schedule is not measured (its tables are cold, or not even made yet):
+    // the schedule runs a second batch, and that one counts.
     Schedule Next(bool segmentsUsable, bool pipelineUsable);
     // The speed of a batch run with the schedule that Next returned.
     void Measured(Schedule schedule, std::int64_t steps, std::chrono::nanoseconds elapsed);
 
-    static constexpr int kFirstProbeInterval = 4;
+    static constexpr int kFirstProbeInterval = 8;
     static constexpr int kLongestProbeInterval = 64;
 
 private:
@@ -46,8 +49,10 @@ private:
     std::uint64_t batches_ = 0;
     std::uint64_t nextProbe_ = kFirstProbeInterval;
     int probeInterval_ = kFirstProbeInterval;
-    bool probeRound_ = false;  // the next measurement decides the next probe
-    bool probing_ = false;     // and is of a schedule other than the fastest
+    std::optional<Schedule> last_;  // of the latest batch
+    bool settling_ = false;         // the latest batch changed schedule
+    bool probeRound_ = false;       // the next measurement decides the next probe
+    bool probing_ = false;          // and is of a schedule other than the fastest
 };
 
 }  // namespace morva
