@@ -153,8 +153,10 @@ void FastRenderer::Flush(Raster& raster, FlushScope scope) {
     if (fold) {
         for (auto& counts : counts_) std::sort(counts->wraps.begin(), counts->wraps.end());
     }
-    // Each thread takes its own band of rows.
-    const int parts = pool_ ? threads_ : 1;
+    // Each thread takes its own band of rows, while the render runs on every
+    // thread; otherwise the threads may not pay (another program may hold
+    // the cores), and the picture alone is rebuilt fast enough by the caller.
+    const int parts = pool_ && last_ == Schedule::Segments ? threads_ : 1;
     if (parts > 1) {
         pool_->Start([&](int worker) { FlushRows(raster, fold, worker + 1, parts); });
         FlushRows(raster, fold, 0, parts);
