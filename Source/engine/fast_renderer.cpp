@@ -100,7 +100,14 @@ void FastRenderer::RunSegments(EngineState& state, Raster& raster, std::int64_t 
     if (counts_.empty()) {
         for (int t = 0; t < threads_; ++t) counts_.push_back(std::make_unique<ThreadCounts>(fs_.hiRes));
     }
-    if (segments_->NeedsFold(steps)) Flush(raster, FlushScope::All);
+    if (segments_->NeedsFold(steps)) {
+        // Only the screen tables hold plain 32-bit sums; the 16-bit
+        // high-resolution cells note their wraps and never run out of range.
+        std::vector<ThreadCounts*> threads;
+        for (auto& counts : counts_) threads.push_back(counts.get());
+        FoldHitCells(raster.HitBuffer().Data(), threads, 0, kHitCells);
+        for (auto& counts : counts_) counts->plotted = 0;
+    }
     if (!segments_->Run(state, steps)) {
         // A replay ran through a whole segment: segments cost more than they
         // give until a later test shows the trajectories coinciding again.

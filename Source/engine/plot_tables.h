@@ -68,8 +68,8 @@ struct ThreadCounts {
     std::vector<std::int32_t> hits;
     std::vector<std::uint16_t> hiRes;
     std::vector<std::uint64_t> wraps;  // see narrow_counts.h
-    // Steps plotted here since the last fold; every step plots at most one
-    // cell of each table, so hitValue times this bounds every cell.
+    // Steps plotted here since the screen table was last folded; every step
+    // plots at most one cell, so hitValue times this bounds every cell.
     std::int64_t plotted = 0;
 };
 

@@ -36,10 +36,10 @@ public:
     // not coalesce in reach of the warm-up (the batch is exact all the same).
     bool Run(EngineState& state, std::int64_t steps);
 
-    // Whether running the steps could take a plain sum in a thread's table
-    // past 32 bits; the tables must be folded first then. One thread may run
-    // every segment of a batch, and the replays may add as many true plots
-    // again, so each table must have room for twice the batch.
+    // Whether running the steps could take a plain sum in a thread's screen
+    // table past 32 bits; those tables must be folded first then. One thread
+    // may run every segment of a batch, and the replays may add as many true
+    // plots again, so each table must have room for twice the batch.
     bool NeedsFold(std::int64_t steps) const;
 
     // Whether a batch is long enough to share: each thread's part at least

@@ -223,6 +223,17 @@ TEST(FastRenderer, CountsSaturateAlikeOnEveryPath) {
     }
 }
 
+TEST(FastRenderer, ThreadTablesFoldBeforeTheirSumsLeave32Bits) {
+    // Every point on one pixel with the largest hit value: a thread's plain
+    // sum there passes 2^31 within 8.4 million plots unless folded in time.
+    Scene scene = test::MakeAffineScene({1.0});
+    scene.transforms[0].Coef = {0, 0, 0, 0, 1, 1};
+    scene.settings.HitValue = 255;
+    const std::vector<int> batches(70, 127);
+    CompareWithReference(scene, batches, 1, "one hot pixel", {{2, Schedule::Segments}});
+    EXPECT_EQ(Canvas(0).raster.HitBuffer()(365, 60), kHitCellMax);
+}
+
 TEST(FastRenderer, ChaoticSceneMatchesAndNeverRunsSegments) {
     const Scene henon = Henon();
     CompareWithReference(henon, kCadence, 7, "henon");
