@@ -52,7 +52,9 @@ Schedule FastRenderer::Choose(const EngineState& state, int count) {
     if (count < kSharedBatchGroups) return Schedule::OneThread;
     const std::int64_t steps = std::int64_t{count} * kGroupSteps;
     const bool segmentsUsable = segments_->WorthSharing(steps) && Coalesces(state);
-    return choice_.Next(segmentsUsable, /*pipelineUsable=*/true);
+    // The pipeline is bound by the slower of its two stages, segments only
+    // by their warm-ups: where segments can run, they won every comparison.
+    return choice_.Next(segmentsUsable, /*pipelineUsable=*/!segmentsUsable);
 }
 
 void FastRenderer::DrawGroups(EngineState& state, Raster& raster, int count) {
@@ -79,7 +81,8 @@ void FastRenderer::DrawGroups(EngineState& state, Raster& raster, int count) {
     }
     last_ = schedule;
     if (threads_ > 1 && !options_.schedule && count >= kSharedBatchGroups) {
-        choice_.Measured(schedule, steps, std::chrono::steady_clock::now() - started);
+        choice_.Measured(schedule, steps, std::chrono::steady_clock::now() - started,
+                         schedule == Schedule::Segments ? segments_->CallerStepsPerSecond() : 0.0);
         ++sharedBatches_;
     }
 }

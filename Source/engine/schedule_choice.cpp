@@ -60,7 +60,8 @@ Schedule ScheduleChoice::Next(bool segmentsUsable, bool pipelineUsable) {
     return stalest;
 }
 
-void ScheduleChoice::Measured(Schedule s, std::int64_t steps, std::chrono::nanoseconds elapsed) {
+void ScheduleChoice::Measured(Schedule s, std::int64_t steps, std::chrono::nanoseconds elapsed,
+                              double callerStepsPerSecond) {
     if (last_ != s) {
         last_ = s;
         settling_ = true;
@@ -81,6 +82,14 @@ void ScheduleChoice::Measured(Schedule s, std::int64_t steps, std::chrono::nanos
         probeInterval_ = probing_ && Fastest() == s ? kFirstProbeInterval
                                                     : std::min(2 * probeInterval_, kLongestProbeInterval);
         nextProbe_ = batches_ + static_cast<std::uint64_t>(probeInterval_);
+    }
+    if (callerStepsPerSecond > 0.0) {
+        Estimate& one = estimates_[Index(Schedule::OneThread)];
+        if (!one.known) one = {callerStepsPerSecond, true, e.measuredAt};
+        if (!probing_ && e.stepsPerSecond >= kClearWin * callerStepsPerSecond) {
+            probeInterval_ = kLongestProbeInterval;
+            nextProbe_ = std::max(nextProbe_, batches_ + static_cast<std::uint64_t>(kLongestProbeInterval));
+        }
     }
     probeRound_ = false;
     probing_ = false;

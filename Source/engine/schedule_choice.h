@@ -28,8 +28,14 @@ public:
     // schedule is not measured (its tables are cold, or not even made yet):
     // the schedule runs a second batch, and that one counts.
     Schedule Next(bool segmentsUsable, bool pipelineUsable);
-    // The speed of a batch run with the schedule that Next returned.
-    void Measured(Schedule schedule, std::int64_t steps, std::chrono::nanoseconds elapsed);
+    // The speed of a batch run with the schedule that Next returned. For
+    // segments, callerStepsPerSecond is the speed of the caller's own share,
+    // about what one thread alone would do: it stands in for measuring one
+    // thread at first, and while the segments run clearly faster than it
+    // one thread is measured only rarely.
+    void Measured(Schedule schedule, std::int64_t steps, std::chrono::nanoseconds elapsed,
+                  double callerStepsPerSecond = 0.0);
+    static constexpr double kClearWin = 1.5;
 
     static constexpr int kFirstProbeInterval = 8;
     static constexpr int kLongestProbeInterval = 64;

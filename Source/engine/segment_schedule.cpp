@@ -99,8 +99,14 @@ bool SegmentSchedule::Run(EngineState& state, std::int64_t steps) {
         };
         next_.store(0, std::memory_order_relaxed);
         pool_.Start([&](int worker) { work(worker + 1); });
+        const auto started = std::chrono::steady_clock::now();
         work(0);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         pool_.Wait();
+        std::int64_t callerSteps = 0;
+        for (const Segment& segment : segments_) callerSteps += segment.thread == 0 ? segment.count : 0;
+        callerStepsPerSecond_ = seconds > 0.0 ? static_cast<double>(callerSteps) / seconds : 0.0;
 
         MapState trueEnd = segments_[0].end;
         std::int64_t longestReplay = 0;

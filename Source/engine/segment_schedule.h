@@ -15,6 +15,7 @@
 // generator end exactly as the reference loop leaves them.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -35,6 +36,10 @@ public:
     // replay did not meet its wrong start within its segment: the scene does
     // not coalesce in reach of the warm-up (the batch is exact all the same).
     bool Run(EngineState& state, std::int64_t steps);
+
+    // The speed of the caller's own share of the latest batch, in steps per
+    // second.
+    double CallerStepsPerSecond() const { return callerStepsPerSecond_; }
 
     // Whether running the steps could take a plain sum in a thread's screen
     // table past 32 bits; those tables must be folded first then. One thread
@@ -76,6 +81,7 @@ private:
     std::vector<Segment> segments_;
     std::atomic<int> next_{0};
     std::int64_t warmUp_ = kMinWarmUp;
+    double callerStepsPerSecond_ = 0.0;
 };
 
 }  // namespace morva
