@@ -15,7 +15,7 @@ FastRenderer::FastRenderer(const Scene& scene, UniformRandom& uniform, int threa
       uniform_(uniform),
       threads_(fs_.highSpeed ? std::max(1, threads) : 1),
       options_(options),
-      hiRes_(fs_.hiRes ? kHiResCells : 0, 0) {
+      hiRes_(fs_.hiRes ? kHiResCells : 0) {
     if (threads_ > 1) {
         pool_ = std::make_unique<WorkerPool>(threads_ - 1);
         segments_.emplace(fs_, *pool_, counts_);

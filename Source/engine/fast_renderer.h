@@ -61,7 +61,7 @@ private:
     std::unique_ptr<WorkerPool> pool_;
     // The segments' tables, one set per thread, made when first needed.
     std::vector<std::unique_ptr<ThreadCounts>> counts_;
-    std::vector<std::uint16_t> hiRes_;  // the session's own narrow cells
+    ZeroedCells<std::uint16_t> hiRes_;  // the session's own narrow cells
     std::optional<SegmentSchedule> segments_;
     std::optional<PipelineSchedule> pipeline_;
     ScheduleChoice choice_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "engine/iteration_group.h"
@@ -31,7 +32,7 @@ std::int64_t ExactCell(Lanes product, Lanes offset, int width, int height) {
     return std::int64_t{*y} * width + *x;
 }
 
-ThreadCounts::ThreadCounts(bool withHiRes) : hits(kHitCells, 0), hiRes(withHiRes ? kHiResCells : 0, 0) {}
+ThreadCounts::ThreadCounts(bool withHiRes) : hits(kHitCells), hiRes(withHiRes ? kHiResCells : 0) {}
 
 void RebuildPictureRows(FrameSurface& surface, const std::int32_t* sessionHits,
                         std::span<ThreadCounts* const> threads, int firstRow, int endRow) {
@@ -70,14 +71,22 @@ void RebuildPictureRows(FrameSurface& surface, const std::int32_t* sessionHits,
 void FoldHitCells(std::int32_t* sessionHits, std::span<ThreadCounts* const> threads, std::size_t from,
                   std::size_t end) {
     // Every count is non-negative and below 2^31, so the 32-bit sum of two
-    // shows a pass beyond the limit as a negative number.
+    // shows a pass beyond the limit as a negative number. Blocks of a page
+    // that were never plotted are skipped, and their pages stay unmapped.
+    constexpr std::size_t kBlock = 1024;
     for (ThreadCounts* thread : threads) {
         std::int32_t* local = thread->hits.data();
-        for (std::size_t c = from; c < end; ++c) {
-            const auto sum = static_cast<std::int32_t>(static_cast<std::uint32_t>(sessionHits[c]) +
-                                                       static_cast<std::uint32_t>(local[c]));
-            sessionHits[c] = sum < 0 ? kHitCellMax : sum;
-            local[c] = 0;
+        for (std::size_t block = from; block < end; block += kBlock) {
+            const std::size_t last = std::min(block + kBlock, end);
+            std::int32_t any = 0;
+            for (std::size_t c = block; c < last; ++c) any |= local[c];
+            if (any == 0) continue;
+            for (std::size_t c = block; c < last; ++c) {
+                const auto sum = static_cast<std::int32_t>(static_cast<std::uint32_t>(sessionHits[c]) +
+                                                           static_cast<std::uint32_t>(local[c]));
+                sessionHits[c] = sum < 0 ? kHitCellMax : sum;
+            }
+            std::memset(local + block, 0, (last - block) * sizeof(std::int32_t));
         }
     }
 }

@@ -17,6 +17,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <new>
 #include <optional>
 #include <span>
 #include <vector>
@@ -61,12 +64,37 @@ struct SessionTables {
     void CountOff() { ++offPicture; }
 };
 
+// A table of counts that starts at zero without being written: the memory
+// comes zero-filled from the system, so only the pages a render touches are
+// ever mapped (a high-resolution table is ten megabytes, and an attractor
+// covers a fraction of it).
+template <typename T>
+class ZeroedCells {
+public:
+    explicit ZeroedCells(std::size_t n)
+        : size_(n), cells_(n ? static_cast<T*>(std::calloc(n, sizeof(T))) : nullptr) {
+        if (n && !cells_) throw std::bad_alloc();
+    }
+    T* data() { return cells_.get(); }
+    const T* data() const { return cells_.get(); }
+    T& operator[](std::size_t i) { return cells_[i]; }
+    const T& operator[](std::size_t i) const { return cells_[i]; }
+    std::size_t size() const { return size_; }
+
+private:
+    struct Free {
+        void operator()(T* p) const { std::free(p); }
+    };
+    std::size_t size_;
+    std::unique_ptr<T[], Free> cells_;
+};
+
 // The tables a thread plots its segments into, and the bound that keeps
 // their plain sums exact.
 struct ThreadCounts {
     explicit ThreadCounts(bool withHiRes);
-    std::vector<std::int32_t> hits;
-    std::vector<std::uint16_t> hiRes;
+    ZeroedCells<std::int32_t> hits;
+    ZeroedCells<std::uint16_t> hiRes;
     std::vector<std::uint64_t> wraps;  // see narrow_counts.h
     // Steps plotted here since the screen table was last folded; every step
     // plots at most one cell, so hitValue times this bounds every cell.

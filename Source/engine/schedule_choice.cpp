@@ -83,13 +83,17 @@ void ScheduleChoice::Measured(Schedule s, std::int64_t steps, std::chrono::nanos
                                                     : std::min(2 * probeInterval_, kLongestProbeInterval);
         nextProbe_ = batches_ + static_cast<std::uint64_t>(probeInterval_);
     }
-    if (callerStepsPerSecond > 0.0) {
-        Estimate& one = estimates_[Index(Schedule::OneThread)];
-        if (!one.known) one = {callerStepsPerSecond, true, e.measuredAt};
-        if (!probing_ && e.stepsPerSecond >= kClearWin * callerStepsPerSecond) {
-            probeInterval_ = kLongestProbeInterval;
-            nextProbe_ = std::max(nextProbe_, batches_ + static_cast<std::uint64_t>(kLongestProbeInterval));
-        }
+    Estimate& one = estimates_[Index(Schedule::OneThread)];
+    if (s == Schedule::OneThread) oneThreadMeasured_ = true;
+    // The caller's share runs beside the other threads (and, on a busy
+    // machine, is descheduled now and then), so it only stands in for one
+    // thread until one thread is measured; and only a real measurement
+    // shows that segments clearly win.
+    if (callerStepsPerSecond > 0.0 && !one.known) one = {callerStepsPerSecond, true, e.measuredAt};
+    if (s == Schedule::Segments && !probing_ && oneThreadMeasured_ &&
+        e.stepsPerSecond >= kClearWin * one.stepsPerSecond) {
+        probeInterval_ = kLongestProbeInterval;
+        nextProbe_ = std::max(nextProbe_, batches_ + static_cast<std::uint64_t>(kLongestProbeInterval));
     }
     probeRound_ = false;
     probing_ = false;

@@ -31,8 +31,8 @@ public:
     // The speed of a batch run with the schedule that Next returned. For
     // segments, callerStepsPerSecond is the speed of the caller's own share,
     // about what one thread alone would do: it stands in for measuring one
-    // thread at first, and while the segments run clearly faster than it
-    // one thread is measured only rarely.
+    // thread at first. While segments run clearly faster than one thread
+    // was measured to, one thread is measured again only rarely.
     void Measured(Schedule schedule, std::int64_t steps, std::chrono::nanoseconds elapsed,
                   double callerStepsPerSecond = 0.0);
     static constexpr double kClearWin = 1.5;
@@ -57,8 +57,9 @@ private:
     int probeInterval_ = kFirstProbeInterval;
     std::optional<Schedule> last_;  // of the latest batch
     bool settling_ = false;         // the latest batch changed schedule
-    bool probeRound_ = false;       // the next measurement decides the next probe
-    bool probing_ = false;          // and is of a schedule other than the fastest
+    bool oneThreadMeasured_ = false;
+    bool probeRound_ = false;  // the next measurement decides the next probe
+    bool probing_ = false;     // and is of a schedule other than the fastest
 };
 
 }  // namespace morva
