@@ -157,7 +157,7 @@ struct PlotSink {
             std::int32_t x4, y4;
             const Lanes product = m.scale4 * xy;
             if (FloorPlusOffset(product, m.offset4, x4, y4) && static_cast<std::uint32_t>(x4) < kHiResWidth &&
-                static_cast<std::uint32_t>(y4) < kHiResHeight) [[likely]] {
+                static_cast<std::uint32_t>(y4) < kHiResHeight) {
                 tables.AddHiResCell(static_cast<std::size_t>(y4) * kHiResWidth + static_cast<std::size_t>(x4),
                                     m.hitValue);
             } else {
@@ -173,7 +173,7 @@ struct PlotSink {
         std::int32_t px, py;
         const Lanes product = m.scale * xy;
         if (FloorPlusOffset(product, m.offset, px, py) && static_cast<std::uint32_t>(px) < kHitWidth &&
-            static_cast<std::uint32_t>(py) < kHitHeight) [[likely]] {
+            static_cast<std::uint32_t>(py) < kHitHeight) {
             tables.AddHitCell(static_cast<std::size_t>(py) * kHitWidth + static_cast<std::size_t>(px),
                               m.hitValue);
         } else {
