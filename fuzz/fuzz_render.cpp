@@ -1,8 +1,8 @@
 // A short render of whatever scene the parser accepts, differential: the
-// reference loop, the fast renderer on one thread and on two threads must
-// leave the same tables, picture bytes, point, generator state and count of
-// points thrown off the picture. The tone mapping and the count files of
-// the result are checked too. Input: as for fuzz_scene.
+// reference loop, the fast renderer on one thread, and on two threads with
+// speculative segments and with the pipeline must leave the same tables, picture bytes, point, generator
+// state and count of points thrown off the picture. The tone mapping and the count files of the result are
+// checked too. Input: as for fuzz_scene.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -25,8 +25,7 @@ namespace {
 
 using namespace morva;
 
-// Enough groups in one call for the two-thread renderer to run speculative
-// segments (it needs 8 warm-ups of 512 steps per segment).
+// Groups in one call; the shared schedules are forced, however short.
 constexpr int kGroups = 4;
 constexpr std::uint64_t kUniformSeed = 20240601;
 constexpr std::size_t kBmpHeader = 14 + 40 + 256 * 4;
@@ -53,16 +52,22 @@ struct Canvas {
     }
 };
 
+constexpr int kRenders = 4;
+
 Canvas& CanvasAt(int i) {
-    static Canvas canvases[3];
+    static Canvas canvases[kRenders];
     return canvases[i];
 }
 
-void Render(const Scene& scene, int threads, Canvas& canvas, EngineState& state) {
+// Render 0 is the reference loop, 1 one thread, 2 segments, 3 the pipeline.
+void Render(const Scene& scene, int which, Canvas& canvas, EngineState& state) {
     UniformRandom uniform;
     uniform.Seed(kUniformSeed);
+    constexpr Schedule kSchedules[] = {Schedule::OneThread, Schedule::OneThread, Schedule::Segments,
+                                       Schedule::Pipeline};
     std::unique_ptr<GroupRenderer> renderer =
-        threads == 0 ? MakeReferenceRenderer(scene, uniform) : MakeFastRenderer(scene, uniform, threads);
+        which == 0 ? MakeReferenceRenderer(scene, uniform)
+                   : MakeFastRenderer(scene, uniform, which == 1 ? 1 : 2, {kSchedules[which]});
     renderer->DrawGroups(state, canvas.raster, kGroups);
     renderer->Flush(canvas.raster, GroupRenderer::FlushScope::All);
 }
@@ -137,13 +142,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const bool hiRes = scene.settings.HiRes;
 
-    EngineState states[3];
-    for (int i = 0; i < 3; ++i) {
+    EngineState states[kRenders];
+    for (int i = 0; i < kRenders; ++i) {
         CanvasAt(i).Clear(hiRes);
         Render(scene, i, CanvasAt(i), states[i]);
     }
     CheckSame("one thread", scene, CanvasAt(0), states[0], CanvasAt(1), states[1]);
-    CheckSame("two threads", scene, CanvasAt(0), states[0], CanvasAt(2), states[2]);
+    CheckSame("two threads, segments", scene, CanvasAt(0), states[0], CanvasAt(2), states[2]);
+    CheckSame("two threads, pipeline", scene, CanvasAt(0), states[0], CanvasAt(3), states[3]);
 
     const Raster& raster = CanvasAt(0).raster;
     CheckCountFile(raster.HitBuffer(), scene.settings.Exposure);

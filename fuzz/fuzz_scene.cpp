@@ -12,7 +12,7 @@
 #include "fuzz_check.h"
 #include "platform/error.h"
 #include "scene/number_reader.h"
-#include "scene/scene.h"
+#include "scene/scene_contract.h"
 
 namespace {
 
@@ -45,16 +45,14 @@ void CheckAccepted(const Scene& scene) {
         // The modulus of the fast selection, and every band the engine adds
         // up on the way to a reachable draw, must be 32-bit numbers.
         FUZZ_CHECK(s.WeightTotal727 >= 1, "WeightTotal727=%d", s.WeightTotal727);
-        FUZZ_CHECK(static_cast<double>(s.WeightTotal727) == std::floor(s.WeightSum * 727.0 + 0.5),
+        FUZZ_CHECK(static_cast<double>(s.WeightTotal727) == std::floor(s.WeightSum * kWeightScale + 0.5),
                    "WeightTotal727=%d WeightSum=%.17g", s.WeightTotal727, s.WeightSum);
         std::int64_t acc = 0, highest = 0;
         for (std::size_t k = 0; k < count; ++k) {
             const double weight = scene.transforms[k].Weight;
-            const std::optional<std::int32_t> band = RoundToInt32(weight * 727.0);
+            const std::optional<std::int32_t> band = WeightBand(weight);
             FUZZ_CHECK(band.has_value(), "transform %zu: band of weight %.17g does not fit 32 bits", k,
                        weight);
-            FUZZ_CHECK(WeightBand(weight) == *band, "transform %zu: engine band %lld, reader band %d", k,
-                       static_cast<long long>(WeightBand(weight)), *band);
             const bool reached = highest < s.WeightTotal727;
             acc += *band;
             if (reached)

@@ -6,6 +6,7 @@
 
 #include "engine/iteration_group.h"
 #include "engine/random_long.h"
+#include "engine/selection.h"
 #include "platform/uniform_random.h"
 
 namespace morva {
@@ -53,20 +54,6 @@ bool SameRegion(const Interval& a, const Interval& b) {
 
 }  // namespace
 
-FastSelection::FastSelection(const Scene& scene) {
-    const int used = std::clamp(scene.settings.TransformCount, 0, kTransformSlots);
-    std::int64_t acc = 0;
-    for (int k = 0; k < used; ++k) {
-        acc += WeightBand(scene.transforms[k].Weight);
-        reach_.push_back(reach_.empty() ? acc : std::max(reach_.back(), acc));
-    }
-}
-
-int FastSelection::Select(std::int32_t draw) const {
-    const auto found = std::upper_bound(reach_.begin(), reach_.end(), static_cast<std::int64_t>(draw));
-    return found == reach_.end() ? -1 : static_cast<int>(found - reach_.begin());
-}
-
 AttractorSample SampleAttractor(const Scene& scene, std::int64_t warmUp, std::int64_t points) {
     const SceneSettings& s = scene.settings;
     AttractorSample sample;
@@ -74,7 +61,7 @@ AttractorSample SampleAttractor(const Scene& scene, std::int64_t warmUp, std::in
     sample.y.reserve(static_cast<std::size_t>(points));
     // The reader bounds the bands of a fast-selection scene only.
     std::optional<FastSelection> fast;
-    if (s.HighSpeed) fast.emplace(scene);
+    if (s.HighSpeed && s.WeightTotal727 >= 1) fast.emplace(scene);
     UniformRandom uniform;
     uniform.Seed(static_cast<std::uint32_t>(s.RandSeed));
     std::int32_t seed = s.RandSeed;
@@ -83,7 +70,7 @@ AttractorSample SampleAttractor(const Scene& scene, std::int64_t warmUp, std::in
         int k = -1;
         if (s.HighSpeed) {
             const std::int32_t v = RandomLong(seed);
-            if (s.WeightTotal727 >= 1) k = fast->Select((v & kDrawMask) % s.WeightTotal727);
+            if (fast) k = fast->Pick(v);
         } else {
             k = SelectStandard(scene, uniform.Next() * s.WeightSum);
         }

@@ -28,19 +28,6 @@ inline constexpr std::int64_t kFitPoints = 262144;
 AttractorSample SampleAttractor(const Scene& scene, std::int64_t warmUp = kFitWarmUp,
                                 std::int64_t points = kFitPoints);
 
-// The record the fast selection picks for a draw, found by a binary search
-// of the running maximum of the bands: the band walk stops at the first
-// record whose running sum exceeds the draw, and that is the first record
-// whose running maximum does.
-class FastSelection {
-public:
-    explicit FastSelection(const Scene& scene);
-    int Select(std::int32_t draw) const;
-
-private:
-    std::vector<std::int64_t> reach_;
-};
-
 struct Extent {
     double xMin = 0.0, xMax = 0.0, yMin = 0.0, yMax = 0.0;
     double Width() const { return xMax - xMin; }

@@ -1,58 +1,77 @@
 #pragma once
 
-#include <cstdint>
-#include <vector>
+#include <optional>
+#include <type_traits>
 
-#include "engine/iteration_group.h"
+#include "engine/map_kernels.h"
+#include "engine/plot_tables.h"
+#include "engine/random_long.h"
+#include "engine/selection.h"
 
 namespace morva {
 
-// A scene compiled for the fast loop: the draw -> record table, the exact
-// multiply-high remainder, the used records packed together and the screen
-// mapping in integers. Everything it computes equals what the reference loop
-// computes step by step.
-__extension__ typedef unsigned __int128 UInt128;
-
+// A scene compiled for the fast loop: the selection, the maps as lanes and
+// the plotting constants. Everything it computes equals what the reference
+// loop computes step by step.
 struct FastScene {
     explicit FastScene(const Scene& scene);
-
-    struct Record {
-        std::uint8_t kind;
-        double c[12];
-    };
-
-    // draw = (v AND 0x7FFFFFFF) mod WeightTotal727 without a division: exact
-    // for every 32-bit dividend and divisor (Lemire, Kaser and Kurz 2019).
-    std::uint32_t Draw(std::int32_t v) const {
-        const std::uint64_t low = fastModMultiplier * static_cast<std::uint32_t>(v & kDrawMask);
-        return static_cast<std::uint32_t>((static_cast<UInt128>(low) * weightTotal) >> 64);
-    }
-    // The record a draw selects, or -1 for none.
-    int Select(std::uint32_t draw) const { return drawTable.empty() ? SelectByBands(draw) : drawTable[draw]; }
-    int SelectByBands(std::uint32_t draw) const;
 
     const Scene& scene;
     bool highSpeed;
     bool hiRes;
-    std::uint8_t hitValue;
-    std::uint32_t weightTotal = 1;
-    std::uint64_t fastModMultiplier = 0;
-    // For totals up to kDrawTableLimit: the record of every draw.
-    std::vector<std::int16_t> drawTable;
-    // Beyond: the running maximum of the band sums; the first record whose
-    // running maximum exceeds the draw is the one the band walk stops at.
-    std::vector<std::int64_t> bandPrefixMax;
-    std::vector<Record> records;
-    // Every record in use is affine: the loop can hold the point as one
-    // [X, Y] vector (each lane computes exactly its own coordinate's sum).
-    bool allAffine = false;
+    std::optional<FastSelection> selection;  // with the fast selection
+    bool allAffine;
+    AffineMaps affineMaps;
+    MixedMaps mixedMaps;
+    PlotMapping mapping;
 
-    double scaleX, scaleY;
-    std::int64_t offsetX, offsetY;
-    double scale4X, scale4Y;
-    std::int64_t offset4X, offset4Y;
+    // Calls f(maps, hiRes) with the scene's kind of maps and
+    // std::bool_constant<HiRes>, so that each loop is compiled for both.
+    template <class F>
+    void Visit(F&& f) const {
+        auto withMaps = [&](const auto& maps) {
+            if (hiRes) {
+                f(maps, std::true_type{});
+            } else {
+                f(maps, std::false_type{});
+            }
+        };
+        if (allAffine) {
+            withMaps(affineMaps);
+        } else {
+            withMaps(mixedMaps);
+        }
+    }
+};
 
-    static constexpr std::uint32_t kDrawTableLimit = 1u << 16;
+// The fast loop: count steps from global step index first (its place in
+// its group decides the screen echo in high-resolution mode), each drawing,
+// selecting and mapping exactly as the reference loop does, then handing the
+// new point to the sink.
+template <class Maps, class Sink>
+inline void Walk(const FastSelection& selection, const Maps& maps, MapState& state, std::int32_t& seed,
+                 Sink& sink, std::int64_t first, std::int64_t count) {
+    int step = static_cast<int>(first % kGroupSteps);
+    // Local copies: the compiler need not fear that a table store changes them.
+    const FastSelection::Picker pick = selection.Hot();
+    const auto apply = maps.Hot();
+    MapState s = state;
+    std::int32_t localSeed = seed;
+    Sink localSink = sink;
+    for (std::int64_t j = 0; j < count; ++j) {
+        const int k = pick.Pick(RandomLong(localSeed));
+        if (k >= 0) apply.Apply(k, s);
+        localSink.Take(s.xy, step);
+        if (++step == kGroupSteps) step = 0;
+    }
+    state = s;
+    seed = localSeed;
+    sink = localSink;
+}
+
+// A sink for steps that plot nothing (warm-ups, tests of coalescence).
+struct NoPlot {
+    void Take(Lanes, int) {}
 };
 
 }  // namespace morva

@@ -9,19 +9,14 @@
 
 namespace morva {
 
-namespace {
-
-int UsedSlots(const Scene& scene) { return std::clamp(scene.settings.TransformCount, 0, kTransformSlots); }
-
-}  // namespace
-
 int SelectFast(const Scene& scene, std::int32_t draw) {
     // The bands are rounded one by one, half to even, while their total was
     // rounded as a whole, half up: they need not add up to WeightTotal727.
+    // A refused scene is the only one with a band beyond 32 bits.
     std::int64_t acc = 0;
-    const int used = UsedSlots(scene);
+    const int used = UsedTransforms(scene.settings);
     for (int k = 0; k < used; ++k) {
-        acc += WeightBand(scene.transforms[k].Weight);
+        acc += WeightBand(scene.transforms[k].Weight).value_or(0);
         if (draw < acc) return k;
     }
     return -1;
@@ -29,7 +24,7 @@ int SelectFast(const Scene& scene, std::int32_t draw) {
 
 int SelectStandard(const Scene& scene, double draw) {
     double acc = 0.0;
-    const int used = UsedSlots(scene);
+    const int used = UsedTransforms(scene.settings);
     for (int k = 0; k < used; ++k) {
         acc += scene.transforms[k].Weight;
         if (!(draw > acc)) return k;  // also taken when either side is not a number

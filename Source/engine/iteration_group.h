@@ -4,18 +4,12 @@
 #include <optional>
 
 #include "engine/transforms.h"
-#include "scene/scene.h"
+#include "scene/scene_contract.h"
 
 namespace morva {
 
 class Raster;
 class UniformRandom;
-
-inline constexpr int kGroupSteps = 2048;
-inline constexpr int kWeightScale = 727;
-inline constexpr std::int32_t kDrawMask = 0x7FFFFFFF;
-inline constexpr int kHiResFactor = 4;
-inline constexpr int kEchoStride = 16;
 
 // What outlives a step: the point, the generator state, and the count of
 // points whose pixel coordinate was not a 32-bit number (thrown off the
@@ -28,16 +22,8 @@ struct EngineState {
 
 // A pixel coordinate computed in double precision as a signed 32-bit number,
 // or nothing when it is not a number or out of range. The value is already
-// whole (a floor plus an integer), so only the range is checked.
-inline std::optional<std::int32_t> PixelCoordinate(double value) {
-    if (!(value >= -2147483648.0 && value <= 2147483647.0)) return std::nullopt;
-    return static_cast<std::int32_t>(value);
-}
-
-// Weight * 727 rounded to nearest, ties to even.
-inline std::int64_t WeightBand(double weight) {
-    return static_cast<std::int64_t>(std::nearbyint(weight * kWeightScale));
-}
+// whole (a floor plus an integer), so the conversion only checks the range.
+inline std::optional<std::int32_t> PixelCoordinate(double value) { return RoundToInt32(value); }
 
 // The record that the fast selection picks for a draw, or -1 for none: the
 // first k whose running band sum exceeds the draw.

@@ -1,5 +1,6 @@
 #include "scene/number_reader.h"
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -35,15 +36,11 @@ std::string QuotedField(std::string_view text) {
     return shown + " (" + std::to_string(text.size()) + " characters)";
 }
 
-std::optional<std::int32_t> RoundToInt32(double value) {
-    // Rejects NaN and everything that cannot round into range, so that the
-    // floor below works on a value of moderate size.
-    if (!(value > -2147483649.0 && value < 2147483648.0)) return std::nullopt;
-    double rounded = std::floor(value);
-    const double fraction = value - rounded;  // exact for doubles
-    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(rounded, 2.0) != 0.0)) rounded += 1.0;
-    if (rounded < -2147483648.0 || rounded > 2147483647.0) return std::nullopt;
-    return static_cast<std::int32_t>(rounded);
+std::string FormatReal(double value, int significantDigits) {
+    char buffer[64];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, significantDigits);
+    return std::string(buffer, result.ptr);
 }
 
 IntegerReading ParseIntegerText(std::string_view text, const NumberFormat& format, std::int32_t minimum,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,8 +29,31 @@ struct RealReading {
 };
 
 // Conversion of a double to a signed 32-bit integer, rounding to nearest with
-// ties to even; nothing when the rounded value does not fit (or is NaN).
-std::optional<std::int32_t> RoundToInt32(double value);
+// ties to even; nothing when the rounded value does not fit (or is NaN). The
+// one such conversion of the program: integer fields, weight bands, the
+// weight total and pixel coordinates (already whole, so only their range is
+// checked) all go through it. Inline, because the reference loop converts
+// two coordinates a step with it.
+inline std::optional<std::int32_t> RoundToInt32(double value) {
+    // Rejects NaN and everything that cannot round into range; what is left
+    // truncates into 64 bits, and its fraction is exact.
+    if (!(value > -2147483649.0 && value < 2147483648.0)) return std::nullopt;
+    std::int64_t whole = static_cast<std::int64_t>(value);  // toward zero
+    const double fraction = value - static_cast<double>(whole);
+    const bool odd = (whole & 1) != 0;
+    if (fraction > 0.5 || (fraction == 0.5 && odd)) {
+        ++whole;
+    } else if (fraction < -0.5 || (fraction == -0.5 && odd)) {
+        --whole;
+    }
+    if (whole < std::numeric_limits<std::int32_t>::min() || whole > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return static_cast<std::int32_t>(whole);
+}
+
+// A double in the C locale's form with the given significant digits,
+// whatever the user's locale (to_chars never consults it).
+std::string FormatReal(double value, int significantDigits);
 
 // An integer field: optional blanks around a decimal number in the given
 // format (sign, digits with grouping separators between them, an optional

@@ -13,34 +13,17 @@
 #include "platform/locale.h"
 #include "scene/fields.h"
 #include "scene/number_reader.h"
+#include "scene/scene_contract.h"
 #include "scene/scene_lines.h"
 
 namespace morva {
 
 namespace {
 
-// The picture the scale and offsets map onto, the magnification per axis of
-// the high-resolution table, and the integer scale of the weights in the
-// engine's fast selection.
-constexpr std::int32_t kPictureWidth = 640;
-constexpr std::int32_t kPictureHeight = 480;
-constexpr std::int64_t kHiResFactor = 4;
-constexpr double kWeightScale = 727.0;
-constexpr std::int64_t kHiResGroupFactor = 16;
-
 constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();
 constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 
 bool FitsInt32(std::int64_t value) { return value >= kInt32Min && value <= kInt32Max; }
-
-// Doubles in the C locale's form whatever the user's locale: to_chars never
-// consults it.
-std::string FormatReal(double value, int significantDigits) {
-    char buffer[64];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, significantDigits);
-    return std::string(buffer, result.ptr);
-}
 
 class SceneParser {
 public:
@@ -188,102 +171,22 @@ private:
         ++nextSlot_;
     }
 
-    // The derived values in their fixed order, with every value the engine,
-    // the tone mapping or the export would divide by, or convert to a 32-bit
-    // integer, checked first so that a broken scene is refused before any
-    // group runs.
+    // The derived values, with every value the engine, the tone mapping or
+    // the export would divide by, or convert to a 32-bit integer, checked
+    // first so that a broken scene is refused before any group runs.
     void Derive() {
-        SceneSettings& s = scene_.settings;
         if (headerLine_ == 0) Refuse(0, "the scene has no header line (a line beginning with \"h\")");
         if (groupTargetFault_) throw MorvaError(*groupTargetFault_);
-        if (s.Exposure < 1)
-            Refuse(headerLine_,
-                   "the exposure (field 6) is " + std::to_string(s.Exposure) + "; it must be at least 1");
-        if (s.TransformCount < 1 || s.TransformCount > kTransformSlots) {
-            Refuse(headerLine_, "the number of transforms (field 8) is " + std::to_string(s.TransformCount) +
-                                    "; it must be 1 to " + std::to_string(kTransformSlots));
-        }
-        const auto count = static_cast<std::size_t>(s.TransformCount);
-
-        s.WeightSum = 0.0;
-        for (std::size_t k = 0; k < count; ++k) s.WeightSum += scene_.transforms[k].Weight;
-
-        if (s.HighSpeed) {
-            const double total = std::floor(s.WeightSum * kWeightScale + 0.5);
-            if (!(total >= static_cast<double>(kInt32Min) && total <= static_cast<double>(kInt32Max))) {
-                Refuse(0, "overflow: the weights of the transforms in use add up to " +
-                              FormatReal(s.WeightSum, 6) +
-                              ", too much for the fast selection (727 times the sum must fit in 32 bits)");
-            }
-            s.WeightTotal727 = static_cast<std::int32_t>(total);
-            if (s.WeightTotal727 < 1) {
-                Refuse(
-                    0,
-                    "the weights of the transforms in use add up to " + FormatReal(s.WeightSum, 6) +
-                        ", too little for the fast selection (727 times the sum must round to at least 1)");
-            }
-            CheckWeightBands(count);
-        }
-
-        if (s.HiRes) {
-            CheckHiResMapping();
-            s.HiResXMin = -static_cast<double>(s.OffsetX) / s.ScaleX;
-            s.HiResXMax = static_cast<double>(kPictureWidth - s.OffsetX) / s.ScaleX;
-            s.HiResYMin = -static_cast<double>(s.OffsetY) / s.ScaleY;
-            s.HiResYMax = static_cast<double>(kPictureHeight - s.OffsetY) / s.ScaleY;
-        }
-
-        s.InitialSeed = s.RandSeed;
-    }
-
-    // The fast selection walks acc += band(k) over the slots in use and takes
-    // the first k with draw < acc, for draws 0 to WeightTotal727 - 1. Every
-    // band must convert to 32 bits, and the running sum must not leave 32
-    // bits at any slot that some draw reaches.
-    void CheckWeightBands(std::size_t count) const {
-        const std::int64_t lastDraw = scene_.settings.WeightTotal727 - 1;
-        std::int64_t acc = 0;
-        std::int64_t highest = 0;
-        for (std::size_t k = 0; k < count; ++k) {
-            const double weight = scene_.transforms[k].Weight;
-            const std::optional<std::int32_t> band = RoundToInt32(weight * kWeightScale);
-            const std::string place = slotLine_[k] > 0 ? Place(slotLine_[k], 1) : Place(0);
-            if (!band) {
-                throw MorvaError(
-                    place + ": overflow: the weight " + FormatReal(weight, 6) +
-                    " is too large for the fast selection (727 times the weight must fit in 32 bits)");
-            }
-            const bool reached = highest <= lastDraw;
-            acc += *band;
-            if (reached && !FitsInt32(acc)) {
-                throw MorvaError(place +
-                                 ": overflow: the weights up to this transform add up to more than the fast "
-                                 "selection can count (727 times the running sum must fit in 32 bits)");
-            }
-            if (acc > highest) highest = acc;
-        }
-    }
-
-    void CheckHiResMapping() const {
-        const SceneSettings& s = scene_.settings;
-        if (s.ScaleX == 0 || s.ScaleY == 0) {
-            Refuse(headerLine_, std::string("the ") +
-                                    (s.ScaleX == 0 ? "x scale (field 1)" : "y scale (field 2)") +
-                                    " is 0, which the high-resolution mode (\"D\" line) cannot divide by");
-        }
-        struct Value {
-            std::int32_t value;
-            const char* name;
-        };
-        const Value values[] = {{s.ScaleX, "x scale (field 1)"},
-                                {s.ScaleY, "y scale (field 2)"},
-                                {s.OffsetX, "x offset (field 3)"},
-                                {s.OffsetY, "y offset (field 4)"}};
-        for (const Value& v : values) {
-            if (!FitsInt32(kHiResFactor * v.value)) {
-                Refuse(headerLine_,
-                       std::string("overflow: the ") + v.name + " " + std::to_string(v.value) +
-                           " is too large for the high-resolution mode (4 times it must fit in 32 bits)");
+        const std::optional<SceneRefusal> refusal = DeriveSceneValues(scene_);
+        if (!refusal) return;
+        switch (refusal->concerns) {
+            case SceneRefusal::Concerns::WholeFile:
+                Refuse(0, refusal->reason);
+            case SceneRefusal::Concerns::Header:
+                Refuse(headerLine_, refusal->reason);
+            case SceneRefusal::Concerns::Transform: {
+                const std::size_t line = slotLine_[refusal->slot];
+                throw MorvaError((line > 0 ? Place(line, 1) : Place(0)) + ": " + refusal->reason);
             }
         }
     }

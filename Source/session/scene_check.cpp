@@ -7,12 +7,12 @@
 #include <ostream>
 #include <tuple>
 
-#include "engine/iteration_group.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "scene/fields.h"
 #include "scene/number_reader.h"
 #include "scene/palette.h"
+#include "scene/scene_contract.h"
 #include "scene/scene_lines.h"
 #include "scene/text_file.h"
 #include "session/frm_morva.h"
@@ -302,7 +302,7 @@ void CheckSceneAsRead(Checker& checker, const Scene& scene, const SceneLayout& l
         std::int64_t acc = 0;
         std::int64_t reach = 0;
         for (std::size_t k = 0; k < count; ++k) {
-            const std::int64_t band = WeightBand(scene.transforms[k].Weight);
+            const std::int64_t band = WeightBand(scene.transforms[k].Weight).value_or(0);
             acc += band;
             reach = std::max(reach, acc);
             if (band <= 0 && k < checked) {

@@ -11,26 +11,6 @@
 namespace morva {
 namespace {
 
-// The binary search over the running maximum of the bands must pick what
-// the band walk picks, for every draw, including bands that fall short of
-// the total, overshoot it, are 0 or go backwards.
-TEST(FastSelection, PicksWhatTheBandWalkPicksForEveryDraw) {
-    std::vector<std::vector<double>> weightSets = {{0.01, 0.01, 0.98}, {0.5, 0.5},           {0.0005, 1.0},
-                                                   {1.0, -0.4, 0.6},   {0.0, 0.3, 0.0, 0.7}, {1, 1, 1}};
-    std::mt19937 rng(11);
-    std::uniform_real_distribution<double> weight(-0.05, 1.0);
-    for (int set = 0; set < 20; ++set) {
-        std::vector<double>& w = weightSets.emplace_back(1 + rng() % 40);
-        for (double& v : w) v = weight(rng);
-    }
-    for (const std::vector<double>& weights : weightSets) {
-        const Scene scene = test::MakeAffineScene(weights);
-        const FastSelection fast(scene);
-        for (std::int32_t draw = 0; draw < scene.settings.WeightTotal727; ++draw)
-            ASSERT_EQ(fast.Select(draw), SelectFast(scene, draw)) << weights.size() << " maps, draw " << draw;
-    }
-}
-
 TEST(RobustExtent, AFewFarFlungPointsDoNotWidenTheExtent) {
     AttractorSample sample;
     std::mt19937 rng(3);

@@ -42,6 +42,9 @@ TEST(RoundToInt32, TiesToEvenAndRangeAtTheLimits) {
     EXPECT_EQ(RoundToInt32(-2.5), -2);
     EXPECT_EQ(RoundToInt32(-3.5), -4);
     EXPECT_EQ(RoundToInt32(2.5000000000000004), 3);
+    EXPECT_EQ(RoundToInt32(-2.4999999999999996), -2);
+    EXPECT_EQ(RoundToInt32(-2.6), -3);
+    EXPECT_EQ(RoundToInt32(-0.5), 0);
     EXPECT_EQ(RoundToInt32(363.5), 364);
     EXPECT_EQ(RoundToInt32(2147483647.4), kMax);
     EXPECT_EQ(RoundToInt32(2147483647.5), std::nullopt);

@@ -1,0 +1,119 @@
+#pragma once
+
+// Two doubles that the fast loop computes side by side: lane 0 holds a
+// point's x, lane 1 its y, or a pair of coefficients, one per coordinate.
+// Every operation here is the IEEE operation of each lane on its own, so a
+// kernel written with them gives the same bits as scalar code performing the
+// same operations in the same order (the build forbids fused multiply-adds).
+// With SSE2 a pair is one register; without it, or with MORVA_NO_SIMD (the
+// CMake option MORVA_SIMD=OFF), it is two plain doubles, and the very same
+// kernels compile to scalar code.
+
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__) && !defined(MORVA_NO_SIMD)
+#define MORVA_SIMD 1
+#include <emmintrin.h>
+#else
+#define MORVA_SIMD 0
+#endif
+
+namespace morva {
+
+#if MORVA_SIMD
+
+struct Lanes {
+    __m128d v;
+};
+
+inline Lanes MakeLanes(double lane0, double lane1) { return {_mm_set_pd(lane1, lane0)}; }
+inline double Lane0(Lanes a) { return _mm_cvtsd_f64(a.v); }
+inline double Lane1(Lanes a) { return _mm_cvtsd_f64(_mm_unpackhi_pd(a.v, a.v)); }
+inline Lanes operator+(Lanes a, Lanes b) { return {_mm_add_pd(a.v, b.v)}; }
+inline Lanes operator*(Lanes a, Lanes b) { return {_mm_mul_pd(a.v, b.v)}; }
+inline Lanes operator/(Lanes a, Lanes b) { return {_mm_div_pd(a.v, b.v)}; }
+// [a0, a0], [a1, a1] and [a1, a0].
+inline Lanes Broadcast0(Lanes a) { return {_mm_unpacklo_pd(a.v, a.v)}; }
+inline Lanes Broadcast1(Lanes a) { return {_mm_unpackhi_pd(a.v, a.v)}; }
+inline Lanes Swapped(Lanes a) { return {_mm_shuffle_pd(a.v, a.v, 1)}; }
+
+// Lane by lane: the quotient where the denominator is neither zero (of
+// either sign) nor NaN, the kept value elsewhere.
+inline Lanes WhereDivisible(Lanes denominator, Lanes quotient, Lanes kept) {
+    const __m128d usable = _mm_and_pd(_mm_cmpneq_pd(denominator.v, _mm_setzero_pd()),
+                                      _mm_cmpord_pd(denominator.v, denominator.v));
+    return {_mm_or_pd(_mm_and_pd(usable, quotient.v), _mm_andnot_pd(usable, kept.v))};
+}
+
+// low < a < high in both lanes; false for NaN.
+inline bool StrictlyInside(Lanes low, Lanes a, Lanes high) {
+    return _mm_movemask_pd(_mm_and_pd(_mm_cmplt_pd(low.v, a.v), _mm_cmplt_pd(a.v, high.v))) == 3;
+}
+
+inline bool SameBits(Lanes a, Lanes b) {
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_castpd_si128(a.v), _mm_castpd_si128(b.v))) == 0xFFFF;
+}
+
+// floor(product) + offset in each lane as a 32-bit integer, for products
+// whose magnitude is below 2^31 (truncation is exact there, and so is the
+// sum in double); false otherwise, and the caller takes the exact scalar
+// conversion. A sum outside 32 bits converts to INT32_MIN, which no table
+// accepts, so the caller's bounds test sends it to the exact path as well.
+inline bool FloorPlusOffset(Lanes product, Lanes offset, std::int32_t& lane0, std::int32_t& lane1) {
+    const __m128d absMask = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll));
+    const __m128d limit = _mm_set1_pd(2147483648.0);
+    if (_mm_movemask_pd(_mm_cmplt_pd(_mm_and_pd(product.v, absMask), limit)) != 3) return false;
+    const __m128d truncated = _mm_cvtepi32_pd(_mm_cvttpd_epi32(product.v));
+    const __m128d floored =
+        _mm_sub_pd(truncated, _mm_and_pd(_mm_cmpgt_pd(truncated, product.v), _mm_set1_pd(1.0)));
+    const __m128i pixels = _mm_cvttpd_epi32(_mm_add_pd(floored, offset.v));
+    lane0 = _mm_cvtsi128_si32(pixels);
+    lane1 = _mm_cvtsi128_si32(_mm_shuffle_epi32(pixels, 1));
+    return true;
+}
+
+#else
+
+struct Lanes {
+    double lane0, lane1;
+};
+
+inline Lanes MakeLanes(double lane0, double lane1) { return {lane0, lane1}; }
+inline double Lane0(Lanes a) { return a.lane0; }
+inline double Lane1(Lanes a) { return a.lane1; }
+inline Lanes operator+(Lanes a, Lanes b) { return {a.lane0 + b.lane0, a.lane1 + b.lane1}; }
+inline Lanes operator*(Lanes a, Lanes b) { return {a.lane0 * b.lane0, a.lane1 * b.lane1}; }
+inline Lanes operator/(Lanes a, Lanes b) { return {a.lane0 / b.lane0, a.lane1 / b.lane1}; }
+inline Lanes Broadcast0(Lanes a) { return {a.lane0, a.lane0}; }
+inline Lanes Broadcast1(Lanes a) { return {a.lane1, a.lane1}; }
+inline Lanes Swapped(Lanes a) { return {a.lane1, a.lane0}; }
+
+inline Lanes WhereDivisible(Lanes denominator, Lanes quotient, Lanes kept) {
+    auto usable = [](double d) { return d != 0.0 && d == d; };
+    return {usable(denominator.lane0) ? quotient.lane0 : kept.lane0,
+            usable(denominator.lane1) ? quotient.lane1 : kept.lane1};
+}
+
+inline bool StrictlyInside(Lanes low, Lanes a, Lanes high) {
+    return low.lane0 < a.lane0 && a.lane0 < high.lane0 && low.lane1 < a.lane1 && a.lane1 < high.lane1;
+}
+
+inline bool SameBits(Lanes a, Lanes b) { return std::memcmp(&a, &b, sizeof(Lanes)) == 0; }
+
+inline bool FloorPlusOffset(Lanes product, Lanes offset, std::int32_t& lane0, std::int32_t& lane1) {
+    auto convert = [](double p, double o, std::int32_t& pixel) {
+        if (!(p > -2147483648.0 && p < 2147483648.0)) return false;
+        std::int64_t whole = static_cast<std::int64_t>(p);  // truncation...
+        whole -= static_cast<double>(whole) > p;            // ...made a floor
+        whole += static_cast<std::int64_t>(o);
+        if (whole < INT32_MIN || whole > INT32_MAX) return false;
+        pixel = static_cast<std::int32_t>(whole);
+        return true;
+    };
+    return convert(product.lane0, offset.lane0, lane0) && convert(product.lane1, offset.lane1, lane1);
+}
+
+#endif
+
+}  // namespace morva

@@ -1,0 +1,53 @@
+#include "engine/map_kernels.h"
+
+namespace morva {
+
+PackedMap PackMap(const TransformRec& record) {
+    const auto& c = record.Coef;
+    PackedMap m{};
+    switch (record.Kind) {
+        case kAffine:
+            m.c[0] = MakeLanes(c[0], c[2]);
+            m.c[1] = MakeLanes(c[1], c[3]);
+            m.c[2] = MakeLanes(c[4], c[5]);
+            break;
+        case kProjective:
+            m.c[0] = MakeLanes(c[0], c[6]);
+            m.c[1] = MakeLanes(c[1], c[7]);
+            m.c[2] = MakeLanes(c[2], c[8]);
+            m.c[3] = MakeLanes(c[4], c[9]);
+            m.c[4] = MakeLanes(c[3], c[10]);
+            m.c[5] = MakeLanes(c[5], c[11]);
+            break;
+        default:
+            for (int i = 0; i < 6; ++i) m.c[i] = MakeLanes(c[static_cast<std::size_t>(i)], c[6 + i]);
+            break;
+    }
+    return m;
+}
+
+AffineMaps::AffineMaps(const Scene& scene) {
+    const int used = UsedTransforms(scene.settings);
+    for (int k = 0; k < used; ++k) {
+        const PackedMap m = PackMap(scene.transforms[static_cast<std::size_t>(k)]);
+        maps_.push_back({{m.c[0], m.c[1], m.c[2]}});
+    }
+}
+
+MixedMaps::MixedMaps(const Scene& scene) {
+    const int used = UsedTransforms(scene.settings);
+    for (int k = 0; k < used; ++k) {
+        kinds_.push_back(scene.transforms[static_cast<std::size_t>(k)].Kind);
+        maps_.push_back(PackMap(scene.transforms[static_cast<std::size_t>(k)]));
+    }
+}
+
+bool AllAffine(const Scene& scene) {
+    const int used = UsedTransforms(scene.settings);
+    for (int k = 0; k < used; ++k) {
+        if (scene.transforms[static_cast<std::size_t>(k)].Kind != kAffine) return false;
+    }
+    return true;
+}
+
+}  // namespace morva

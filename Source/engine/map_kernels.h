@@ -1,0 +1,143 @@
+#pragma once
+
+// The three maps on a point held as one pair of lanes [X, Y]. Each lane
+// computes its own coordinate's expression with exactly the operations of
+// the scalar map (transforms.h), operand for operand and in the same order,
+// so both lanes get the bits the scalar map gets: the affine map and the
+// quadratic map share their shape between the coordinates; the projective
+// map computes both denominators at once with their terms in each one's own
+// order, divides both lanes at once, and keeps a coordinate whose own
+// denominator is zero or NaN, as the scalar map does. (The coefficients are
+// finite and the point starts at the origin, so the only NaN a render can
+// make is the machine's default NaN: which of two NaN operands an add
+// returns, which a compiler may swap, cannot show in the result.)
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/lanes.h"
+#include "engine/transforms.h"
+#include "scene/scene_contract.h"
+
+namespace morva {
+
+// PointState in lanes: the current point, the point before the latest map,
+// and the denominators of the latest projective map (lane 1 is PointState's
+// Den; lane 0 is scratch and no part of the state).
+struct MapState {
+    Lanes xy;
+    Lanes old;
+    Lanes den;
+};
+
+inline MapState ToMapState(const PointState& p) {
+    return {MakeLanes(p.X, p.Y), MakeLanes(p.XOld, p.YOld), MakeLanes(0.0, p.Den)};
+}
+
+inline PointState ToPointState(const MapState& s) {
+    PointState p;
+    p.X = Lane0(s.xy);
+    p.Y = Lane1(s.xy);
+    p.XOld = Lane0(s.old);
+    p.YOld = Lane1(s.old);
+    p.Den = Lane1(s.den);
+    return p;
+}
+
+// The same state, bit for bit.
+inline bool SameState(const MapState& a, const MapState& b) {
+    const double denA = Lane1(a.den), denB = Lane1(b.den);
+    return SameBits(a.xy, b.xy) && SameBits(a.old, b.old) && std::memcmp(&denA, &denB, sizeof denA) == 0;
+}
+
+// A map's coefficients as pairs, one lane per coordinate:
+//   affine:     [A, C], [B, D], [E, F]
+//   quadratic:  [A1, A2], [B1, B2], [C1, C2], [D1, D2], [E1, E2], [F1, F2]
+//   projective: [A1, A2], [B1, B2], [C1, C2], [E1, D2], [D1, E2], [F1, F2]
+// (the x denominator is E1*y + D1*x + F1, the y denominator D2*x + E2*y + F2).
+struct PackedMap {
+    Lanes c[6];
+};
+
+PackedMap PackMap(const TransformRec& record);
+
+// X = (B*y0 + A*x0) + E, Y = (D*y0 + C*x0) + F.
+inline void ApplyAffine(const Lanes* c, MapState& s) {
+    const Lanes xx = Broadcast0(s.xy), yy = Broadcast1(s.xy);
+    s.old = s.xy;
+    s.xy = (c[1] * yy + c[0] * xx) + c[2];
+}
+
+// ((((B*x0)*y0 + (A*x0)*x0) + (C*y0)*y0) + D*x0) + E*y0) + F per lane.
+inline void ApplyQuadratic(const Lanes* c, MapState& s) {
+    const Lanes xx = Broadcast0(s.xy), yy = Broadcast1(s.xy);
+    s.old = s.xy;
+    s.xy = (((((c[1] * xx) * yy + (c[0] * xx) * xx) + (c[2] * yy) * yy) + c[3] * xx) + c[4] * yy) + c[5];
+}
+
+// Numerators (A*x0 + B*y0) + C; denominators (E1*y0 + D1*x0) + F1 in lane 0
+// and (D2*x0 + E2*y0) + F2 in lane 1.
+inline void ApplyProjective(const Lanes* c, MapState& s) {
+    const Lanes xx = Broadcast0(s.xy), yy = Broadcast1(s.xy);
+    s.old = s.xy;
+    s.den = (c[3] * Swapped(s.xy) + c[4] * s.xy) + c[5];
+    const Lanes numerator = (c[0] * xx + c[1] * yy) + c[2];
+    s.xy = WhereDivisible(s.den, numerator / s.den, s.xy);
+}
+
+// Maps of a scene in which every record in use is affine: no dispatch.
+class AffineMaps {
+public:
+    explicit AffineMaps(const Scene& scene);
+    struct Affine {
+        Lanes c[3];
+    };
+    // What the loop reads, as a value the compiler can keep in registers.
+    struct View {
+        const Affine* maps;
+        void Apply(int k, MapState& s) const { ApplyAffine(maps[k].c, s); }
+    };
+    View Hot() const { return {maps_.data()}; }
+    void Apply(int k, MapState& s) const { Hot().Apply(k, s); }
+
+private:
+    std::vector<Affine> maps_;
+};
+
+// Maps of any kinds, dispatched on each record's kind; a kind the scene file
+// cannot write applies nothing, as in the reference loop.
+class MixedMaps {
+public:
+    explicit MixedMaps(const Scene& scene);
+    struct View {
+        const std::uint8_t* kinds;
+        const PackedMap* maps;
+        void Apply(int k, MapState& s) const {
+            const Lanes* c = maps[k].c;
+            switch (kinds[k]) {
+                case kAffine:
+                    ApplyAffine(c, s);
+                    break;
+                case kProjective:
+                    ApplyProjective(c, s);
+                    break;
+                case kQuadratic:
+                    ApplyQuadratic(c, s);
+                    break;
+                default:
+                    break;
+            }
+        }
+    };
+    View Hot() const { return {kinds_.data(), maps_.data()}; }
+    void Apply(int k, MapState& s) const { Hot().Apply(k, s); }
+
+private:
+    std::vector<std::uint8_t> kinds_;
+    std::vector<PackedMap> maps_;
+};
+
+// Every record in use is affine.
+bool AllAffine(const Scene& scene);
+
+}  // namespace morva

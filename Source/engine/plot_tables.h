@@ -1,0 +1,200 @@
+#pragma once
+
+// Where the fast loop's plots go. A point is mapped to its pixel with the
+// lanes and, whenever that shortcut cannot vouch for the result (a product
+// beyond 2^31, a pixel off the table), with the reference loop's own
+// conversion, so every plot lands in the cell the reference loop picks and
+// every point it cannot convert is counted off the picture. The plots go to
+// one of three kinds of tables:
+// - the session's tables, saturating at every add like every plot there;
+// - a thread's tables, plain sums that are folded into the session's (each
+//   cell is a count, never negative, so saturating once at the fold is the
+//   same as saturating at every add, as long as no plain sum leaves 32 bits);
+// - the same thread tables taking plots back, for a trajectory that started
+//   from a wrong point and whose plots were added there before.
+// Nothing but the plots writes the picture during a render, so its byte is
+// always min(count, 255) and is rebuilt from the tables when it is shown.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "engine/lanes.h"
+#include "engine/narrow_counts.h"
+#include "raster/raster.h"
+#include "scene/scene_contract.h"
+
+namespace morva {
+
+inline constexpr std::size_t kHitCells = static_cast<std::size_t>(kHitWidth) * kHitHeight;
+inline constexpr std::size_t kHiResCells = static_cast<std::size_t>(kHiResWidth) * kHiResHeight;
+
+// The screen mapping and the high-resolution window of a scene, as lanes.
+struct PlotMapping {
+    explicit PlotMapping(const SceneSettings& s);
+    Lanes scale, offset;    // [ScaleX, ScaleY], [OffsetX, OffsetY]
+    Lanes scale4, offset4;  // the same, times kHiResFactor
+    Lanes windowMin, windowMax;
+    std::uint8_t hitValue;
+};
+
+// The session's own tables. High-resolution plots add to 16-bit cells of
+// the session's own (half the bytes, half the cache misses); a wrap is
+// carried at once into the wide table, saturating, which is exact because
+// every add there is positive.
+struct SessionTables {
+    std::int32_t* hits;
+    std::uint16_t* narrowHiRes;
+    std::int32_t* wideHiRes;
+    std::int64_t offPicture = 0;
+
+    void AddHitCell(std::size_t cell, std::uint8_t v) { AddHit(hits[cell], v); }
+    void AddHiResCell(std::size_t cell, std::uint8_t v) {
+        if (AddNarrow(narrowHiRes[cell], v)) [[unlikely]] {
+            std::int32_t& wide = wideHiRes[cell];
+            wide = wide > kHitCellMax - kNarrowWrap ? kHitCellMax
+                                                    : static_cast<std::int32_t>(wide + kNarrowWrap);
+        }
+    }
+    void CountOff() { ++offPicture; }
+};
+
+// A table of counts that starts at zero without being written: the memory
+// comes zero-filled from the system, so only the pages a render touches are
+// ever mapped (a high-resolution table is ten megabytes, and an attractor
+// covers a fraction of it).
+template <typename T>
+class ZeroedCells {
+public:
+    explicit ZeroedCells(std::size_t n)
+        : size_(n), cells_(n ? static_cast<T*>(std::calloc(n, sizeof(T))) : nullptr) {
+        if (n && !cells_) throw std::bad_alloc();
+    }
+    T* data() { return cells_.get(); }
+    const T* data() const { return cells_.get(); }
+    T& operator[](std::size_t i) { return cells_[i]; }
+    const T& operator[](std::size_t i) const { return cells_[i]; }
+    std::size_t size() const { return size_; }
+
+private:
+    struct Free {
+        void operator()(T* p) const { std::free(p); }
+    };
+    std::size_t size_;
+    std::unique_ptr<T[], Free> cells_;
+};
+
+// The tables a thread plots its segments into, and the bound that keeps
+// their plain sums exact.
+struct ThreadCounts {
+    explicit ThreadCounts(bool withHiRes);
+    ZeroedCells<std::int32_t> hits;
+    ZeroedCells<std::uint16_t> hiRes;
+    std::vector<std::uint64_t> wraps;  // see narrow_counts.h
+    // Steps plotted here since the screen table was last folded; every step
+    // plots at most one cell, so hitValue times this bounds every cell.
+    std::int64_t plotted = 0;
+};
+
+// Plain adds into a thread's tables; high-resolution wraps are noted.
+struct ThreadTables {
+    explicit ThreadTables(ThreadCounts& counts)
+        : hits(counts.hits.data()), hiRes(counts.hiRes.data()), wraps(&counts.wraps) {}
+    std::int32_t* hits;
+    std::uint16_t* hiRes;
+    std::vector<std::uint64_t>* wraps;
+    std::int64_t offPicture = 0;
+
+    void AddHitCell(std::size_t cell, std::uint8_t v) { hits[cell] += v; }
+    void AddHiResCell(std::size_t cell, std::uint8_t v) {
+        if (AddNarrow(hiRes[cell], v)) [[unlikely]]
+            NoteWrap(cell, false);
+    }
+    void CountOff() { ++offPicture; }
+    [[gnu::noinline, gnu::cold]] void NoteWrap(std::size_t cell, bool borrow) {
+        wraps->push_back(WrapEntry(cell, borrow));
+    }
+};
+
+// Takes plots back from a thread's tables.
+struct TakeBack {
+    ThreadTables tables;
+
+    void AddHitCell(std::size_t cell, std::uint8_t v) { tables.hits[cell] -= v; }
+    void AddHiResCell(std::size_t cell, std::uint8_t v) {
+        if (SubtractNarrow(tables.hiRes[cell], v)) [[unlikely]]
+            tables.NoteWrap(cell, true);
+    }
+    void CountOff() { --tables.offPicture; }
+};
+
+// What the reference loop makes of a point that the lanes could not vouch
+// for: the cell of floor(product) + offset in a table of the given size, or
+// one of these. Out of line: it is rare, and it keeps the loop's values in
+// registers.
+inline constexpr std::int64_t kOffTable = -1;    // a 32-bit pixel outside the table
+inline constexpr std::int64_t kOffPicture = -2;  // not a 32-bit number
+[[gnu::noinline, gnu::cold]] std::int64_t ExactCell(Lanes product, Lanes offset, int width, int height);
+
+// Plots the point of a step (its index within its group) as the reference
+// loop does: into the high-resolution table inside the window with an echo
+// on the screen every 16th step, or on the screen alone.
+template <bool HiRes, class Tables>
+struct PlotSink {
+    PlotMapping mapping;
+    Tables tables;
+
+    [[gnu::always_inline]] void Take(Lanes xy, int step) {
+        const PlotMapping& m = mapping;
+        static_assert((kEchoStride & (kEchoStride - 1)) == 0);
+        if constexpr (HiRes) {
+            if (!StrictlyInside(m.windowMin, xy, m.windowMax)) return;
+            std::int32_t x4, y4;
+            const Lanes product = m.scale4 * xy;
+            if (FloorPlusOffset(product, m.offset4, x4, y4) && static_cast<std::uint32_t>(x4) < kHiResWidth &&
+                static_cast<std::uint32_t>(y4) < kHiResHeight) {
+                tables.AddHiResCell(static_cast<std::size_t>(y4) * kHiResWidth + static_cast<std::size_t>(x4),
+                                    m.hitValue);
+            } else {
+                const std::int64_t cell = ExactCell(product, m.offset4, kHiResWidth, kHiResHeight);
+                if (cell == kOffPicture) {
+                    tables.CountOff();
+                    return;  // and no echo
+                }
+                if (cell >= 0) tables.AddHiResCell(static_cast<std::size_t>(cell), m.hitValue);
+            }
+            if ((step & (kEchoStride - 1)) != 0) return;
+        }
+        std::int32_t px, py;
+        const Lanes product = m.scale * xy;
+        if (FloorPlusOffset(product, m.offset, px, py) && static_cast<std::uint32_t>(px) < kHitWidth &&
+            static_cast<std::uint32_t>(py) < kHitHeight) {
+            tables.AddHitCell(static_cast<std::size_t>(py) * kHitWidth + static_cast<std::size_t>(px),
+                              m.hitValue);
+        } else {
+            const std::int64_t cell = ExactCell(product, m.offset, kHitWidth, kHitHeight);
+            if (cell >= 0) {
+                tables.AddHitCell(static_cast<std::size_t>(cell), m.hitValue);
+            } else if (cell == kOffPicture) {
+                tables.CountOff();
+            }
+        }
+    }
+};
+
+// Rebuilds rows [firstRow, endRow) of the picture from the session's
+// screen table and the threads' tables: each byte is min(count, 255).
+void RebuildPictureRows(FrameSurface& surface, const std::int32_t* sessionHits,
+                        std::span<ThreadCounts* const> threads, int firstRow, int endRow);
+
+// Adds the threads' screen counts of cells [from, end) into the session's
+// table, saturating once, and clears them there.
+void FoldHitCells(std::int32_t* sessionHits, std::span<ThreadCounts* const> threads, std::size_t from,
+                  std::size_t end);
+
+}  // namespace morva

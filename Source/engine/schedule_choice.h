@@ -1,0 +1,65 @@
+#pragma once
+
+// Which way the fast renderer runs a long batch, chosen from what each way
+// has been measured to deliver on this machine, now: another program that
+// keeps a core busy can make threads slower than one thread, and the choice
+// follows. Every schedule gives the same bytes, so the choice changes only
+// the speed.
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+
+namespace morva {
+
+enum class Schedule : std::uint8_t {
+    OneThread,  // the calling thread alone, into the session's tables
+    Segments,   // speculative segments on every thread
+    Pipeline,   // one thread draws and maps, the caller plots
+};
+
+class ScheduleChoice {
+public:
+    // The schedule for the next long batch among those usable now (one
+    // thread always is). The likeliest shared schedule and one thread are
+    // measured first; after that the fastest runs, and now and then another is measured again,
+    // less often while it keeps losing. The first batch after a change of
+    // schedule is not measured (its tables are cold, or not even made yet):
+    // the schedule runs a second batch, and that one counts.
+    Schedule Next(bool segmentsUsable, bool pipelineUsable);
+    // The speed of a batch run with the schedule that Next returned. For
+    // segments, callerStepsPerSecond is the speed of the caller's own share,
+    // about what one thread alone would do: it stands in for measuring one
+    // thread at first. While segments run clearly faster than one thread
+    // was measured to, one thread is measured again only rarely.
+    void Measured(Schedule schedule, std::int64_t steps, std::chrono::nanoseconds elapsed,
+                  double callerStepsPerSecond = 0.0);
+    static constexpr double kClearWin = 1.5;
+
+    static constexpr int kFirstProbeInterval = 8;
+    static constexpr int kLongestProbeInterval = 64;
+
+private:
+    struct Estimate {
+        double stepsPerSecond = 0.0;
+        bool known = false;
+        std::uint64_t measuredAt = 0;  // batch number
+    };
+    bool Usable(Schedule schedule) const;
+    Schedule Fastest() const;
+
+    std::array<Estimate, 3> estimates_{};
+    bool segmentsUsable_ = false;
+    bool pipelineUsable_ = false;
+    std::uint64_t batches_ = 0;
+    std::uint64_t nextProbe_ = kFirstProbeInterval;
+    int probeInterval_ = kFirstProbeInterval;
+    std::optional<Schedule> last_;  // of the latest batch
+    bool settling_ = false;         // the latest batch changed schedule
+    bool oneThreadMeasured_ = false;
+    bool probeRound_ = false;  // the next measurement decides the next probe
+    bool probing_ = false;     // and is of a schedule other than the fastest
+};
+
+}  // namespace morva

@@ -1,0 +1,59 @@
+#include "engine/schedule_choice.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace morva {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Runs batches on a machine whose speed per schedule the test sets, and
+// counts which schedule ran.
+struct Machine {
+    ScheduleChoice choice;
+    std::map<Schedule, double> stepsPerSecond;
+    std::map<Schedule, int> runs;
+    void Batches(int n, bool segmentsUsable = true) {
+        for (int i = 0; i < n; ++i) {
+            const Schedule s = choice.Next(segmentsUsable, true);
+            ++runs[s];
+            const auto elapsed =
+                std::chrono::nanoseconds(static_cast<std::int64_t>(1e6 * 1e9 / stepsPerSecond[s]));
+            // A segments batch also tells how fast the caller's own share ran.
+            const double caller = s == Schedule::Segments ? stepsPerSecond[Schedule::OneThread] : 0.0;
+            choice.Measured(s, 1000000, elapsed, caller);
+        }
+    }
+};
+
+TEST(ScheduleChoice, FollowsTheFastestAsTheLoadChanges) {
+    Machine m;
+    // Idle: segments twice as fast as one thread.
+    m.stepsPerSecond = {
+        {Schedule::OneThread, 100e6}, {Schedule::Segments, 200e6}, {Schedule::Pipeline, 150e6}};
+    m.Batches(200);
+    EXPECT_GE(m.runs[Schedule::Segments], 190);
+    EXPECT_LE(m.runs[Schedule::OneThread], 6) << "one thread is measured often while segments clearly win";
+    // Another program takes a core: the threads now lose to one thread.
+    m.runs.clear();
+    m.stepsPerSecond = {{Schedule::OneThread, 100e6}, {Schedule::Segments, 70e6}, {Schedule::Pipeline, 60e6}};
+    m.Batches(200);
+    EXPECT_GE(m.runs[Schedule::OneThread], 180);
+    EXPECT_GT(m.runs[Schedule::Segments], 0) << "the threads are never tried again";
+    // The other program ends: the threads win again, soon.
+    m.runs.clear();
+    m.stepsPerSecond = {
+        {Schedule::OneThread, 100e6}, {Schedule::Segments, 200e6}, {Schedule::Pipeline, 150e6}};
+    m.Batches(200);
+    EXPECT_GE(m.runs[Schedule::Segments], 120);
+    // A scene that does not coalesce: segments are out of the question.
+    m.runs.clear();
+    m.Batches(50, /*segmentsUsable=*/false);
+    EXPECT_EQ(m.runs[Schedule::Segments], 0);
+    EXPECT_GE(m.runs[Schedule::Pipeline], 45);
+}
+
+}  // namespace
+}  // namespace morva
