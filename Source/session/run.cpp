@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <sstream>
 #include <thread>
@@ -17,6 +18,7 @@
 #include "platform/signals.h"
 #include "platform/terminal.h"
 #include "platform/uniform_random.h"
+#include "raster/bmp_writer.h"
 #include "session/batch.h"
 #include "session/options.h"
 #include "session/render_report.h"
@@ -38,6 +40,31 @@ bool WriteOutputs(FrmMorva& session, const std::vector<EndOfRenderOutput>& outpu
         }
     }
     return written;
+}
+
+std::string CountFileName(FrmMorva::CountFile file) {
+    return file == FrmMorva::CountFile::HiRes ? kHiResBmpFileName : kBmpFileName;
+}
+
+std::string ExportOption(FrmMorva::Export which) {
+    switch (which) {
+        case FrmMorva::Export::Picture:
+            return "--picture";
+        case FrmMorva::Export::HiResPicture:
+            return "--hires-picture";
+        case FrmMorva::Export::Counts:
+            return "--counts";
+    }
+    return {};
+}
+
+// The path as the system would resolve it, as far as it exists; the rest
+// of it as written, without "." and "..".
+std::string ResolvedPath(const std::string& path) {
+    std::error_code error;
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
+    if (error) resolved = std::filesystem::absolute(path, error).lexically_normal();
+    return resolved.string();
 }
 
 }  // namespace
@@ -63,15 +90,44 @@ std::vector<EndOfRenderOutput> EndOfRenderOutputs(FrmMorva& session, RunMode mod
     if (mode == RunMode::Batch) {
         for (const CountFile file : {CountFile::HiRes, CountFile::Screen}) {
             if (file == CountFile::HiRes && !session.CurrentScene().settings.HiRes) continue;
-            outputs.push_back(
-                {session.CountFilePath(file), [&session, file] { session.SaveCountFile(file); }});
+            outputs.push_back({session.CountFilePath(file), CountFileName(file),
+                               [&session, file] { session.SaveCountFile(file); }});
         }
     }
     for (const Export which : {Export::Picture, Export::HiResPicture, Export::Counts}) {
         const std::string& path = session.ExportPath(which);
-        if (!path.empty()) outputs.push_back({path, [&session, which] { session.SaveExport(which); }});
+        if (!path.empty()) {
+            outputs.push_back({path, ExportOption(which), [&session, which] { session.SaveExport(which); }});
+        }
     }
     return outputs;
+}
+
+void CheckDistinctOutputs(FrmMorva& session, RunMode mode, const std::vector<EndOfRenderOutput>& outputs) {
+    struct Named {
+        std::string path;
+        std::string what;
+    };
+    std::vector<Named> names;
+    for (const EndOfRenderOutput& output : outputs) names.push_back({output.path, output.what});
+    if (mode == RunMode::Window) {
+        for (const FrmMorva::CountFile file : {FrmMorva::CountFile::Screen, FrmMorva::CountFile::HiRes}) {
+            names.push_back({session.CountFilePath(file), CountFileName(file) + " (F11)"});
+        }
+    }
+    std::vector<std::string> resolved;
+    for (const Named& name : names) resolved.push_back(ResolvedPath(name.path));
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            if (resolved[i] != resolved[j]) continue;
+            // Only an option's file can be renamed; the count files are
+            // never both in question.
+            const Named& option = names[i].what.starts_with("--") ? names[i] : names[j];
+            throw MorvaError("Cannot write " + Quoted(option.path) + ": " + names[j].what + " and " +
+                             names[i].what + " name the same file, and one would replace the other; give " +
+                             option.what + " a name of its own");
+        }
+    }
 }
 
 void ReportEndOfRender(FrmMorva& session, RunMode mode, double seconds, std::ostream& err) {
@@ -86,6 +142,7 @@ int RunRender(FrmMorva& session, RunMode mode, std::ostream& err, ProgressDispla
     std::vector<EndOfRenderOutput> outputs;
     session.SetBeforeRender([&] {
         outputs = EndOfRenderOutputs(session, mode);
+        CheckDistinctOutputs(session, mode, outputs);
         for (const EndOfRenderOutput& output : outputs) session.Files().CheckReplaceable(output.path);
     });
     // A batch run's progress line stays open on a terminal until the render

@@ -33,6 +33,7 @@ enum class RunMode { Window, Batch };
 // that cannot be written is refused before any work is spent on it.
 struct EndOfRenderOutput {
     std::string path;
+    std::string what;             // how the command line named it: "MORVA.BMP", "--picture", ...
     std::function<void()> write;  // throws MorvaError
 };
 
@@ -43,6 +44,12 @@ struct EndOfRenderOutput {
 // and tables the command line asked for (--picture, --hires-picture,
 // --counts). Called once the scene is read.
 std::vector<EndOfRenderOutput> EndOfRenderOutputs(FrmMorva& session, RunMode mode);
+
+// Refuses (MorvaError) two outputs of a run that name the same file, where
+// the one written last would silently replace the other: the outputs, and
+// in the window the count files F11 writes. Names are compared as the
+// system resolves them (".", "..", links in the folders).
+void CheckDistinctOutputs(FrmMorva& session, RunMode mode, const std::vector<EndOfRenderOutput>& outputs);
 
 // What the program says on stderr when a render has ended, in both modes:
 // the speed summary and the render report (where the points went, the

@@ -5,7 +5,6 @@
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -36,16 +35,14 @@ std::size_t PeakResident() {
 }
 
 // Runs a parse and checks that the peak memory grew by less than the budget
-// (the text itself is already resident) and that it ended in time. Each
-// test runs as a process of its own, so the peak before is this test's.
+// (the text itself is already resident). Each test runs as a process of its
+// own, so the peak before is this test's. A parse that is not linear in the
+// text's size would run for hours here and meet the test's time limit.
 template <typename Parse>
 void WithinBudget(Parse parse, std::size_t budget, const char* what) {
     const std::size_t before = PeakResident();
-    const auto start = std::chrono::steady_clock::now();
     parse();
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_LT(PeakResident() - before, budget) << what;
-    EXPECT_LT(seconds, 60.0) << what;
 }
 
 std::string Refusal(const std::string& text) {

@@ -93,6 +93,21 @@ TEST(RunRender, EveryOutputIsCheckedBeforeTheFirstGroup) {
     EXPECT_TRUE(run.files.writes.empty());
     ASSERT_EQ(run.window.Errors().size(), 1u);
     EXPECT_EQ(run.window.Errors()[0], "Cannot write \"/elsewhere/picture.bmp\": it is a folder");
+
+    // Two outputs of one name: the one written last would replace the other.
+    for (const RunMode mode : {RunMode::Batch, RunMode::Window}) {
+        BatchOrWindowRun clash(Fern("1000"));
+        clash.request.session.exports.picture = "/scene/./MORVA.BMP";
+        EXPECT_EQ(clash.Render(mode), 1);
+        EXPECT_EQ(clash.session->GroupsTraced(), 0);
+        EXPECT_TRUE(clash.files.writes.empty());
+        ASSERT_EQ(clash.window.Errors().size(), 1u);
+        EXPECT_NE(clash.window.Errors()[0].find("\"/scene/./MORVA.BMP\": "), std::string::npos);
+        EXPECT_NE(clash.window.Errors()[0].find("name the same file, and one would replace the other; give "
+                                                "--picture a name of its own"),
+                  std::string::npos)
+            << clash.window.Errors()[0];
+    }
 }
 
 TEST(RunRender, BothModesReportPointsThatCouldNotBePlotted) {
