@@ -67,6 +67,14 @@ void FastRenderer::DrawGroups(EngineState& state, Raster& raster, int count) {
     const auto started = std::chrono::steady_clock::now();
     switch (schedule) {
         case Schedule::OneThread:
+            // While one thread runs long batches, the threads' screen tables
+            // stay as they are: folded now, every picture rebuilt until
+            // segments run again reads the session's table alone. (The
+            // single groups between two batches leave them.)
+            if (count >= kSharedBatchGroups &&
+                std::any_of(counts_.begin(), counts_.end(), [](const auto& t) { return t->plotted > 0; })) {
+                FoldScreenCounts(raster);
+            }
             RunOneThread(state, raster, steps);
             break;
         case Schedule::Segments:
@@ -103,20 +111,22 @@ void FastRenderer::RunSegments(EngineState& state, Raster& raster, std::int64_t 
     if (counts_.empty()) {
         for (int t = 0; t < threads_; ++t) counts_.push_back(std::make_unique<ThreadCounts>(fs_.hiRes));
     }
-    if (segments_->NeedsFold(steps)) {
-        // Only the screen tables hold plain 32-bit sums; the 16-bit
-        // high-resolution cells note their wraps and never run out of range.
-        std::vector<ThreadCounts*> threads;
-        for (auto& counts : counts_) threads.push_back(counts.get());
-        FoldHitCells(raster.HitBuffer().Data(), threads, 0, kHitCells);
-        for (auto& counts : counts_) counts->plotted = 0;
-    }
+    // Only the screen tables hold plain 32-bit sums; the 16-bit
+    // high-resolution cells note their wraps and never run out of range.
+    if (segments_->NeedsFold(steps)) FoldScreenCounts(raster);
     if (!segments_->Run(state, steps)) {
         // A replay ran through a whole segment: segments cost more than they
         // give until a later test shows the trajectories coinciding again.
         coalescence_ = Coalescence::No;
         retestAt_ = sharedBatches_ + static_cast<std::uint64_t>(retestInterval_);
     }
+}
+
+void FastRenderer::FoldScreenCounts(Raster& raster) {
+    std::vector<ThreadCounts*> threads;
+    for (auto& counts : counts_) threads.push_back(counts.get());
+    FoldHitCells(raster.HitBuffer().Data(), threads, 0, kHitCells);
+    for (auto& counts : counts_) counts->plotted = 0;
 }
 
 void FastRenderer::RunStandard(EngineState& state, Raster& raster, int count) {
@@ -163,10 +173,13 @@ void FastRenderer::Flush(Raster& raster, FlushScope scope) {
     if (fold) {
         for (auto& counts : counts_) std::sort(counts->wraps.begin(), counts->wraps.end());
     }
-    // Each thread takes its own band of rows, while the render runs on every
-    // thread; otherwise the threads may not pay (another program may hold
-    // the cores), and the picture alone is rebuilt fast enough by the caller.
-    const int parts = pool_ && last_ == Schedule::Segments ? threads_ : 1;
+    // A fold (saves, the end) takes the threads' whole tables: each thread
+    // takes its own band of rows, while the render runs on every thread.
+    // The picture alone, rebuilt for every frame of a window, is the
+    // caller's: it takes a fraction of a millisecond, and handing it out
+    // would make every frame wait for the slowest thread, which another
+    // program on a busy machine may hold off its core for milliseconds.
+    const int parts = fold && pool_ && last_ == Schedule::Segments ? threads_ : 1;
     if (parts > 1) {
         pool_->Start([&](int worker) { FlushRows(raster, fold, worker + 1, parts); });
         FlushRows(raster, fold, 0, parts);
@@ -200,6 +213,8 @@ void FastRenderer::FlushRows(Raster& raster, bool fold, int part, int parts) {
                        static_cast<std::size_t>(kHiResHeight * (part + 1) / parts) * kHiResWidth, tables);
         }
     }
+    // A thread's screen table holds nothing since its latest fold.
+    std::erase_if(threads, [](const ThreadCounts* t) { return t->plotted == 0; });
     FrameSurface& surface = raster.Surface();
     if (surface.Mapped()) RebuildPictureRows(surface, hits, threads, firstRow, endRow);
 }

@@ -51,6 +51,8 @@ private:
     SessionTables MainTables(Raster& raster);
     void RunOneThread(EngineState& state, Raster& raster, std::int64_t steps);
     void RunSegments(EngineState& state, Raster& raster, std::int64_t steps);
+    // Folds the threads' screen counts into the session's table.
+    void FoldScreenCounts(Raster& raster);
     void RunStandard(EngineState& state, Raster& raster, int count);
     void FlushRows(Raster& raster, bool fold, int part, int parts);
 

@@ -34,6 +34,12 @@ Schedule ScheduleChoice::Fastest() const {
 }
 
 Schedule ScheduleChoice::Next(bool segmentsUsable, bool pipelineUsable) {
+    if (last_ && (segmentsUsable != segmentsUsable_ || pipelineUsable != pipelineUsable_)) {
+        // What was measured against a schedule that is no longer usable (or
+        // while a usable one was not) may be old: measure again soon.
+        probeInterval_ = kFirstProbeInterval;
+        nextProbe_ = std::min(nextProbe_, batches_);
+    }
     segmentsUsable_ = segmentsUsable;
     pipelineUsable_ = pipelineUsable;
     if (settling_ && Usable(*last_)) return *last_;

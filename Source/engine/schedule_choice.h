@@ -23,10 +23,11 @@ class ScheduleChoice {
 public:
     // The schedule for the next long batch among those usable now (one
     // thread always is). The likeliest shared schedule and one thread are
-    // measured first; after that the fastest runs, and now and then another is measured again,
-    // less often while it keeps losing. The first batch after a change of
-    // schedule is not measured (its tables are cold, or not even made yet):
-    // the schedule runs a second batch, and that one counts.
+    // measured first; after that the fastest runs, and now and then another
+    // is measured again, less often while it keeps losing. The first batch
+    // after a change of schedule is not measured (its tables are cold, or
+    // not even made yet): the schedule runs a second batch, and that one
+    // counts.
     Schedule Next(bool segmentsUsable, bool pipelineUsable);
     // The speed of a batch run with the schedule that Next returned. For
     // segments, callerStepsPerSecond is the speed of the caller's own share,
