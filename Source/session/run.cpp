@@ -18,7 +18,6 @@
 #include "platform/signals.h"
 #include "platform/terminal.h"
 #include "platform/uniform_random.h"
-#include "raster/bmp_writer.h"
 #include "session/batch.h"
 #include "session/options.h"
 #include "session/render_report.h"
@@ -42,8 +41,17 @@ bool WriteOutputs(FrmMorva& session, const std::vector<EndOfRenderOutput>& outpu
     return written;
 }
 
-std::string CountFileName(FrmMorva::CountFile file) {
-    return file == FrmMorva::CountFile::HiRes ? kHiResBmpFileName : kBmpFileName;
+// The count files of the scene, as F11 writes them: MORVAHD.BMP first in
+// high-resolution mode, then MORVA.BMP. Named by their file names.
+std::vector<EndOfRenderOutput> CountFiles(FrmMorva& session) {
+    std::vector<EndOfRenderOutput> files;
+    for (const FrmMorva::CountFile file : {FrmMorva::CountFile::HiRes, FrmMorva::CountFile::Screen}) {
+        if (file == FrmMorva::CountFile::HiRes && !session.CurrentScene().settings.HiRes) continue;
+        const std::string path = session.CountFilePath(file);
+        files.push_back({path, std::filesystem::path(path).filename().string(),
+                         [&session, file] { session.SaveCountFile(file); }});
+    }
+    return files;
 }
 
 std::string ExportOption(FrmMorva::Export which) {
@@ -84,16 +92,9 @@ RunRequest MakeRunRequest(const Options& options) {
 }
 
 std::vector<EndOfRenderOutput> EndOfRenderOutputs(FrmMorva& session, RunMode mode) {
-    using CountFile = FrmMorva::CountFile;
     using Export = FrmMorva::Export;
     std::vector<EndOfRenderOutput> outputs;
-    if (mode == RunMode::Batch) {
-        for (const CountFile file : {CountFile::HiRes, CountFile::Screen}) {
-            if (file == CountFile::HiRes && !session.CurrentScene().settings.HiRes) continue;
-            outputs.push_back({session.CountFilePath(file), CountFileName(file),
-                               [&session, file] { session.SaveCountFile(file); }});
-        }
-    }
+    if (mode == RunMode::Batch) outputs = CountFiles(session);
     for (const Export which : {Export::Picture, Export::HiResPicture, Export::Counts}) {
         const std::string& path = session.ExportPath(which);
         if (!path.empty()) {
@@ -104,25 +105,21 @@ std::vector<EndOfRenderOutput> EndOfRenderOutputs(FrmMorva& session, RunMode mod
 }
 
 void CheckDistinctOutputs(FrmMorva& session, RunMode mode, const std::vector<EndOfRenderOutput>& outputs) {
-    struct Named {
-        std::string path;
-        std::string what;
-    };
-    std::vector<Named> names;
-    for (const EndOfRenderOutput& output : outputs) names.push_back({output.path, output.what});
+    std::vector<EndOfRenderOutput> names = outputs;
     if (mode == RunMode::Window) {
-        for (const FrmMorva::CountFile file : {FrmMorva::CountFile::Screen, FrmMorva::CountFile::HiRes}) {
-            names.push_back({session.CountFilePath(file), CountFileName(file) + " (F11)"});
+        for (EndOfRenderOutput& file : CountFiles(session)) {
+            file.what += " (F11)";
+            names.push_back(std::move(file));
         }
     }
     std::vector<std::string> resolved;
-    for (const Named& name : names) resolved.push_back(ResolvedPath(name.path));
+    for (const EndOfRenderOutput& name : names) resolved.push_back(ResolvedPath(name.path));
     for (std::size_t i = 0; i < names.size(); ++i) {
         for (std::size_t j = 0; j < i; ++j) {
             if (resolved[i] != resolved[j]) continue;
             // Only an option's file can be renamed; the count files are
             // never both in question.
-            const Named& option = names[i].what.starts_with("--") ? names[i] : names[j];
+            const EndOfRenderOutput& option = names[i].what.starts_with("--") ? names[i] : names[j];
             throw MorvaError("Cannot write " + Quoted(option.path) + ": " + names[j].what + " and " +
                              names[i].what + " name the same file, and one would replace the other; give " +
                              option.what + " a name of its own");
