@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
@@ -73,8 +74,11 @@ void RenderGroups(benchmark::State& bench, const std::string& name, bool hiRes, 
     UniformRandom uniform;
     EngineState state;
     state.RandSeed = 12345;
-    auto renderer =
-        threads == 0 ? MakeReferenceRenderer(scene, uniform) : MakeFastRenderer(scene, uniform, threads);
+    FastRendererOptions options;
+    if (const char* forced = std::getenv("MORVA_BENCH_SCHEDULE"); forced && threads > 1)
+        options.schedule = static_cast<Schedule>(std::atoi(forced));
+    auto renderer = threads == 0 ? MakeReferenceRenderer(scene, uniform)
+                                 : MakeFastRenderer(scene, uniform, threads, options);
     auto lastFrame = std::chrono::steady_clock::now();
     // One cadence of the render loop: a single group, then 127 in a batch.
     for (auto _ : bench) {

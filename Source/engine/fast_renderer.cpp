@@ -15,7 +15,8 @@ FastRenderer::FastRenderer(const Scene& scene, UniformRandom& uniform, int threa
       uniform_(uniform),
       threads_(fs_.highSpeed ? std::max(1, threads) : 1),
       options_(options),
-      hiRes_(fs_.hiRes ? kHiResCells : 0) {
+      hiRes_(fs_.hiRes ? kHiResCells : 0),
+      choice_([this] { return idle_.SincePrevious(); }) {
     if (threads_ > 1) {
         pool_ = std::make_unique<WorkerPool>(threads_ - 1);
         segments_.emplace(fs_, *pool_, counts_);
@@ -67,14 +68,10 @@ void FastRenderer::DrawGroups(EngineState& state, Raster& raster, int count) {
     const auto started = std::chrono::steady_clock::now();
     switch (schedule) {
         case Schedule::OneThread:
-            // While one thread runs long batches, the threads' screen tables
-            // stay as they are: folded now, every picture rebuilt until
-            // segments run again reads the session's table alone. (The
-            // single groups between two batches leave them.)
-            if (count >= kSharedBatchGroups &&
-                std::any_of(counts_.begin(), counts_.end(), [](const auto& t) { return t->plotted > 0; })) {
-                FoldScreenCounts(raster);
-            }
+            // When one thread takes over from segments, the other threads'
+            // screen tables are folded: every picture rebuilt until segments
+            // run again reads two tables, not one per thread.
+            if (count >= kSharedBatchGroups && last_ == Schedule::Segments) FoldScreenCounts(raster);
             RunOneThread(state, raster, steps);
             break;
         case Schedule::Segments:
@@ -87,7 +84,8 @@ void FastRenderer::DrawGroups(EngineState& state, Raster& raster, int count) {
             break;
         }
     }
-    last_ = schedule;
+    // A single group on the caller leaves the latest long batch's schedule.
+    if (schedule != Schedule::OneThread || count >= kSharedBatchGroups) last_ = schedule;
     if (threads_ > 1 && !options_.schedule && count >= kSharedBatchGroups) {
         choice_.Measured(schedule, steps, std::chrono::steady_clock::now() - started,
                          schedule == Schedule::Segments ? segments_->CallerStepsPerSecond() : 0.0);
@@ -96,11 +94,27 @@ void FastRenderer::DrawGroups(EngineState& state, Raster& raster, int count) {
 }
 
 void FastRenderer::RunOneThread(EngineState& state, Raster& raster, std::int64_t steps) {
-    SessionTables tables = MainTables(raster);
+    if (counts_.empty()) {
+        Walk(state, MainTables(raster), steps);
+        return;
+    }
+    // Once segments have run, the caller plots where its segments plot:
+    // those tables are in its cache, the session's are not (a
+    // high-resolution table is ten megabytes; the single groups between two
+    // batches of segments ran six times slower into a cold one, and one
+    // thread was measured slower than it is).
+    if (segments_->NeedsFold(steps)) FoldScreenCounts(raster);
+    ThreadCounts& own = *counts_.front();
+    own.plotted += steps;
+    Walk(state, ThreadTables(own), steps);
+}
+
+template <class Tables>
+void FastRenderer::Walk(EngineState& state, Tables tables, std::int64_t steps) {
     MapState point = ToMapState(state.point);
     fs_.Visit([&](const auto& maps, auto hiRes) {
-        PlotSink<decltype(hiRes)::value, SessionTables> sink{fs_.mapping, tables};
-        Walk(*fs_.selection, maps, point, state.RandSeed, sink, 0, steps);
+        PlotSink<decltype(hiRes)::value, Tables> sink{fs_.mapping, tables};
+        morva::Walk(*fs_.selection, maps, point, state.RandSeed, sink, 0, steps);
         tables = sink.tables;
     });
     state.point = ToPointState(point);

@@ -19,6 +19,7 @@
 #include "engine/schedule_choice.h"
 #include "engine/segment_schedule.h"
 #include "engine/worker_pool.h"
+#include "platform/idle_processors.h"
 
 namespace morva {
 
@@ -50,6 +51,8 @@ private:
     bool Coalesces(const EngineState& state);
     SessionTables MainTables(Raster& raster);
     void RunOneThread(EngineState& state, Raster& raster, std::int64_t steps);
+    template <class Tables>
+    void Walk(EngineState& state, Tables tables, std::int64_t steps);
     void RunSegments(EngineState& state, Raster& raster, std::int64_t steps);
     // Folds the threads' screen counts into the session's table.
     void FoldScreenCounts(Raster& raster);
@@ -66,6 +69,7 @@ private:
     ZeroedCells<std::uint16_t> hiRes_;  // the session's own narrow cells
     std::optional<SegmentSchedule> segments_;
     std::optional<PipelineSchedule> pipeline_;
+    IdleProcessors idle_;
     ScheduleChoice choice_;
     Schedule last_ = Schedule::OneThread;
 

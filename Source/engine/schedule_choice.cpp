@@ -33,6 +33,12 @@ Schedule ScheduleChoice::Fastest() const {
     return best;
 }
 
+bool ScheduleChoice::NoProcessorToSpare() {
+    if (!idle_) return false;
+    const std::optional<double> idle = idle_();
+    return idle && *idle < kSpareProcessor;
+}
+
 Schedule ScheduleChoice::Next(bool segmentsUsable, bool pipelineUsable) {
     if (last_ && (segmentsUsable != segmentsUsable_ || pipelineUsable != pipelineUsable_)) {
         // What was measured against a schedule that is no longer usable (or
@@ -55,13 +61,19 @@ Schedule ScheduleChoice::Next(bool segmentsUsable, bool pipelineUsable) {
     const Schedule best = Fastest();
     if (batches_ < nextProbe_) return best;
     // Measure again the schedule measured longest ago.
-    probeRound_ = true;
     Schedule stalest = best;
     for (Schedule s : kAll) {
         if (s == best || !Usable(s)) continue;
         if (stalest == best || estimates_[Index(s)].measuredAt < estimates_[Index(stalest)].measuredAt)
             stalest = s;
     }
+    if (best == Schedule::OneThread && stalest != best &&
+        batches_ - estimates_[Index(stalest)].measuredAt < kRareProbeInterval && NoProcessorToSpare()) {
+        probeInterval_ = std::min(2 * probeInterval_, kLongestProbeInterval);
+        nextProbe_ = batches_ + static_cast<std::uint64_t>(probeInterval_);
+        return best;
+    }
+    probeRound_ = true;
     probing_ = stalest != best;
     return stalest;
 }
@@ -74,6 +86,7 @@ void ScheduleChoice::Measured(Schedule s, std::int64_t steps, std::chrono::nanos
         return;
     }
     settling_ = false;
+    const Schedule leader = Fastest();
     const double seconds = std::max(std::chrono::duration<double>(elapsed).count(), 1e-9);
     const double rate = static_cast<double>(steps) / seconds;
     Estimate& e = estimates_[Index(s)];
@@ -89,17 +102,29 @@ void ScheduleChoice::Measured(Schedule s, std::int64_t steps, std::chrono::nanos
                                                     : std::min(2 * probeInterval_, kLongestProbeInterval);
         nextProbe_ = batches_ + static_cast<std::uint64_t>(probeInterval_);
     }
+    if (!probeRound_ && Fastest() != leader) {
+        // The schedule that led fell behind as it ran: the load changed, so
+        // what the others were measured to do is old.
+        probeInterval_ = kFirstProbeInterval;
+        nextProbe_ = batches_ + static_cast<std::uint64_t>(kFirstProbeInterval);
+    }
     Estimate& one = estimates_[Index(Schedule::OneThread)];
     if (s == Schedule::OneThread) oneThreadMeasured_ = true;
-    // The caller's share runs beside the other threads (and, on a busy
-    // machine, is descheduled now and then), so it only stands in for one
-    // thread until one thread is measured; and only a real measurement
-    // shows that segments clearly win.
-    if (callerStepsPerSecond > 0.0 && !one.known) one = {callerStepsPerSecond, true, e.measuredAt};
+    // The caller's share of segments runs about as fast as one thread alone
+    // (a little slower: its warm-ups count no steps, and the other threads
+    // compete for memory), so one thread is at least that fast. It stands
+    // in until one thread is measured, and lifts a measurement made just
+    // after segments ran, when one thread's first batches are slow (half
+    // the speed here, which kept segments running on a busy machine long
+    // after one thread would have won). Only a real measurement shows that
+    // segments clearly win.
+    if (callerStepsPerSecond > 0.0 && (!one.known || callerStepsPerSecond > one.stepsPerSecond)) {
+        one = {callerStepsPerSecond, true, e.measuredAt};
+    }
     if (s == Schedule::Segments && !probing_ && oneThreadMeasured_ &&
         e.stepsPerSecond >= kClearWin * one.stepsPerSecond) {
-        probeInterval_ = kLongestProbeInterval;
-        nextProbe_ = std::max(nextProbe_, batches_ + static_cast<std::uint64_t>(kLongestProbeInterval));
+        probeInterval_ = kRareProbeInterval;
+        nextProbe_ = std::max(nextProbe_, batches_ + static_cast<std::uint64_t>(kRareProbeInterval));
     }
     probeRound_ = false;
     probing_ = false;

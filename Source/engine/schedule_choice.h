@@ -9,18 +9,29 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <utility>
 
 namespace morva {
 
 enum class Schedule : std::uint8_t {
-    OneThread,  // the calling thread alone, into the session's tables
+    OneThread,  // the calling thread alone
     Segments,   // speculative segments on every thread
     Pipeline,   // one thread draws and maps, the caller plots
 };
 
 class ScheduleChoice {
 public:
+    // How many processors stood idle since it was last asked, where known:
+    // while one thread leads and no processor stood idle, another program
+    // holds the core that the threads would need, and a shared schedule is
+    // measured again only rarely (each measurement costs two batches at
+    // about half speed). Without it, or while it does not know, the shared
+    // schedules are measured as often as they would be on an idle machine.
+    using IdleReading = std::function<std::optional<double>()>;
+    explicit ScheduleChoice(IdleReading idle = {}) : idle_(std::move(idle)) {}
+
     // The schedule for the next long batch among those usable now (one
     // thread always is). The likeliest shared schedule and one thread are
     // measured first; after that the fastest runs, and now and then another
@@ -31,8 +42,8 @@ public:
     Schedule Next(bool segmentsUsable, bool pipelineUsable);
     // The speed of a batch run with the schedule that Next returned. For
     // segments, callerStepsPerSecond is the speed of the caller's own share,
-    // about what one thread alone would do: it stands in for measuring one
-    // thread at first. While segments run clearly faster than one thread
+    // about what one thread alone would do, and one thread is taken to be at
+    // least that fast. While segments run clearly faster than one thread
     // was measured to, one thread is measured again only rarely.
     void Measured(Schedule schedule, std::int64_t steps, std::chrono::nanoseconds elapsed,
                   double callerStepsPerSecond = 0.0);
@@ -40,6 +51,11 @@ public:
 
     static constexpr int kFirstProbeInterval = 8;
     static constexpr int kLongestProbeInterval = 64;
+    // One thread is measured again this rarely while segments clearly win,
+    // and a shared schedule this rarely while no processor stands idle.
+    static constexpr int kRareProbeInterval = 256;
+    // Less than this many idle processors: none to spare.
+    static constexpr double kSpareProcessor = 0.5;
 
 private:
     struct Estimate {
@@ -48,8 +64,10 @@ private:
         std::uint64_t measuredAt = 0;  // batch number
     };
     bool Usable(Schedule schedule) const;
+    bool NoProcessorToSpare();
     Schedule Fastest() const;
 
+    IdleReading idle_;
     std::array<Estimate, 3> estimates_{};
     bool segmentsUsable_ = false;
     bool pipelineUsable_ = false;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
+#include <utility>
 
 namespace morva {
 namespace {
@@ -12,6 +14,7 @@ using namespace std::chrono_literals;
 // Runs batches on a machine whose speed per schedule the test sets, and
 // counts which schedule ran.
 struct Machine {
+    explicit Machine(ScheduleChoice::IdleReading idle = {}) : choice(std::move(idle)) {}
     ScheduleChoice choice;
     std::map<Schedule, double> stepsPerSecond;
     std::map<Schedule, int> runs;
@@ -53,6 +56,28 @@ TEST(ScheduleChoice, FollowsTheFastestAsTheLoadChanges) {
     m.Batches(50, /*segmentsUsable=*/false);
     EXPECT_EQ(m.runs[Schedule::Segments], 0);
     EXPECT_GE(m.runs[Schedule::Pipeline], 45);
+}
+
+TEST(ScheduleChoice, WaitsForAnIdleProcessorBeforeTryingTheThreadsAgain) {
+    // Another program holds the second core, and the processor counters say
+    // so: each try of the threads costs two slow batches, so they are tried
+    // rarely, and as soon as a processor stands idle again.
+    double idle = 0.0;
+    int asked = 0;
+    Machine m([&]() -> std::optional<double> {
+        ++asked;
+        return idle;
+    });
+    m.stepsPerSecond = {{Schedule::OneThread, 100e6}, {Schedule::Segments, 50e6}, {Schedule::Pipeline, 40e6}};
+    m.Batches(1000);
+    EXPECT_LE(m.runs[Schedule::Segments], 14) << "tried as often as on an idle machine";
+    EXPECT_GT(m.runs[Schedule::Segments], 2) << "never tried again";
+    EXPECT_LE(asked, 40) << "the counters are read at every batch";
+    idle = 1.0;
+    m.stepsPerSecond[Schedule::Segments] = 200e6;
+    m.runs.clear();
+    m.Batches(200);
+    EXPECT_GE(m.runs[Schedule::Segments], 120);
 }
 
 }  // namespace

@@ -1,0 +1,92 @@
+#include "platform/idle_processors.h"
+
+#include <fcntl.h>
+#include <sched.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <string>
+
+namespace morva {
+
+namespace {
+
+std::optional<ProcessorTicks> Read(const std::vector<int>& allowed) {
+    const int fd = ::open("/proc/stat", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+        // The processors' lines come first; the rest is long and not needed.
+        if (text.find("\nintr") != std::string::npos) break;
+    }
+    ::close(fd);
+    const ProcessorTicks ticks = ParseProcessorTicks(text, allowed);
+    if (ticks.processors == 0) return std::nullopt;
+    return ticks;
+}
+
+}  // namespace
+
+ProcessorTicks ParseProcessorTicks(std::string_view text, const std::vector<int>& allowed) {
+    ProcessorTicks ticks;
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(std::min(end + 1, text.size()));
+        // "cpuN user nice system idle iowait irq softirq steal guest ...":
+        // the guests' time is counted in user and nice already.
+        if (line.size() < 4 || line.substr(0, 3) != "cpu" || line[3] < '0' || line[3] > '9') continue;
+        line.remove_prefix(3);
+        int number = 0;
+        auto [p, ec] = std::from_chars(line.data(), line.data() + line.size(), number);
+        if (ec != std::errc{}) continue;
+        if (!allowed.empty() && std::find(allowed.begin(), allowed.end(), number) == allowed.end()) continue;
+        std::uint64_t fields[8] = {};
+        const char* last = line.data() + line.size();
+        int read = 0;
+        for (; read < 8; ++read) {
+            while (p < last && *p == ' ') ++p;
+            auto [next, error] = std::from_chars(p, last, fields[read]);
+            if (error != std::errc{}) break;
+            p = next;
+        }
+        if (read < 5) continue;
+        ticks.idle += fields[3] + fields[4];
+        for (std::uint64_t f : fields) ticks.total += f;
+        ++ticks.processors;
+    }
+    return ticks;
+}
+
+IdleProcessors::IdleProcessors() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0) {
+        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+            if (CPU_ISSET(cpu, &set)) allowed_.push_back(cpu);
+        }
+    }
+}
+
+std::optional<double> IdleProcessors::SincePrevious() {
+    const std::optional<ProcessorTicks> now = Read(allowed_);
+    if (!now) return std::nullopt;
+    if (!start_ || now->processors != start_->processors || now->total < start_->total ||
+        now->idle < start_->idle) {
+        start_ = now;
+        return std::nullopt;
+    }
+    const std::uint64_t total = now->total - start_->total;
+    if (total < kMinTicksPerProcessor * static_cast<std::uint64_t>(now->processors)) return std::nullopt;
+    const double idle =
+        static_cast<double>(now->idle - start_->idle) / static_cast<double>(total) * now->processors;
+    start_ = now;
+    return idle;
+}
+
+}  // namespace morva

@@ -1,0 +1,49 @@
+#include "platform/idle_processors.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace morva {
+namespace {
+
+TEST(IdleProcessors, CountsTheAllowedProcessorsLinesOnly) {
+    // The summary line and the lines after the processors' are not counted;
+    // an older kernel's line without steal time still is.
+    const char* text =
+        "cpu  900 0 100 1000 0 0 0 0 0 0\n"
+        "cpu0 400 0 50 500 10 1 2 3 7 0\n"
+        "cpu1 500 0 50 480 20 0 0\n"
+        "cpu12 1 1 1 1 1 1 1 1 0 0\n"
+        "intr 654200 0 0\n"
+        "ctxt 99\n";
+    const ProcessorTicks all = ParseProcessorTicks(text, {});
+    EXPECT_EQ(all.processors, 3);
+    EXPECT_EQ(all.idle, 510u + 500u + 2u);
+    EXPECT_EQ(all.total, 966u + 1050u + 8u);
+    const ProcessorTicks one = ParseProcessorTicks(text, {1, 5});
+    EXPECT_EQ(one.processors, 1);
+    EXPECT_EQ(one.idle, 500u);
+    EXPECT_EQ(one.total, 1050u);
+    EXPECT_EQ(ParseProcessorTicks("cpu  1 2 3 4 5\nnothing\n", {}).processors, 0);
+}
+
+TEST(IdleProcessors, ReadsThisMachineOnceAWindowIsLongEnough) {
+    IdleProcessors idle;
+    EXPECT_FALSE(idle.SincePrevious()) << "the first reading only begins the window";
+    // The counters tick on in wall time, busy or idle: within a few ticks
+    // the answer comes, and lies within the processors there are.
+    std::optional<double> seen;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!seen && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        seen = idle.SincePrevious();
+    }
+    ASSERT_TRUE(seen) << "no reading in five seconds";
+    EXPECT_GE(*seen, 0.0);
+    EXPECT_LE(*seen, 1024.0);
+}
+
+}  // namespace
+}  // namespace morva
