@@ -1,8 +1,8 @@
 // Points per second of the iteration group: the reference loop, the fast
 // loop on one thread and on two (with the schedule it measures best), on a
 // scene of every class: the sample scenes, a scene of 1024 maps and one
-// whose WeightTotal727 is beyond 65536. scripts/bench.sh runs it and prints
-// the ratios of one run.
+// whose WeightTotal727 is beyond 65536; and, for the chaotic scene, its map
+// chain alone. scripts/bench.sh runs it and prints the ratios of one run.
 
 #include <benchmark/benchmark.h>
 
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/fast_renderer.h"
+#include "engine/fast_scene.h"
 #include "engine/group_renderer.h"
 #include "platform/files.h"
 #include "platform/uniform_random.h"
@@ -93,6 +94,32 @@ void RenderGroups(benchmark::State& bench, const std::string& name, bool hiRes, 
     bench.SetItemsProcessed(bench.iterations() * 128 * 2048);
 }
 
+// The maps alone, one after the other, fed selections drawn beforehand: no
+// draw, no selection, no plot. Each step waits for the one before, and no
+// exact schedule can run that chain faster, so for a scene whose
+// trajectories never coincide this is the most any number of threads can
+// reach.
+void MapChain(benchmark::State& bench, const std::string& name) {
+    const FastScene fs(LoadSample(name, false));
+    std::vector<int> picks(kGroupSteps);
+    std::int32_t seed = 12345;
+    for (int& k : picks) k = fs.selection->Pick(RandomLong(seed));
+    MapState point = ToMapState(PointState{});
+    for (auto _ : bench) {
+        fs.Visit([&](const auto& maps, auto) {
+            // A local copy, as in the loop: no store can change it.
+            const auto apply = maps.Hot();
+            MapState s = point;
+            for (int k : picks) {
+                if (k >= 0) apply.Apply(k, s);
+            }
+            point = s;
+        });
+        benchmark::DoNotOptimize(point);
+    }
+    bench.SetItemsProcessed(bench.iterations() * kGroupSteps);
+}
+
 void Register() {
     struct Case {
         const char* scene;
@@ -119,6 +146,9 @@ void Register() {
                 ->UseRealTime();
         }
     }
+    benchmark::RegisterBenchmark("henon/normal/chain", [](benchmark::State& bench) {
+        MapChain(bench, "henon");
+    })->UseRealTime();
 }
 
 }  // namespace
