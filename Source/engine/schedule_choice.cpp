@@ -53,9 +53,14 @@ Schedule ScheduleChoice::Next(bool segmentsUsable, bool pipelineUsable) {
     probeRound_ = false;
     probing_ = false;
     // First the shared schedule most likely to win (segments where the
-    // scene allows them), then one thread; the rest only when probed.
+    // scene allows them), then one thread; the rest only when probed. On a
+    // machine that has no processor to spare when the render starts, one
+    // thread goes first and the shared schedules wait for a probe: a render
+    // of a second or less is over before two slow batches pay back.
+    if (!last_ && NoProcessorToSpare()) startedAlone_ = true;
     const Schedule shared = segmentsUsable_ ? Schedule::Segments : Schedule::Pipeline;
     for (Schedule s : {shared, Schedule::OneThread}) {
+        if (startedAlone_ && s != Schedule::OneThread) continue;
         if (Usable(s) && !estimates_[Index(s)].known) return s;
     }
     const Schedule best = Fastest();

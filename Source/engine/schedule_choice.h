@@ -23,12 +23,13 @@ enum class Schedule : std::uint8_t {
 
 class ScheduleChoice {
 public:
-    // How many processors stood idle since it was last asked, where known:
-    // while one thread leads and no processor stood idle, another program
-    // holds the core that the threads would need, and a shared schedule is
-    // measured again only rarely (each measurement costs two batches at
-    // about half speed). Without it, or while it does not know, the shared
-    // schedules are measured as often as they would be on an idle machine.
+    // How many processors stood idle since it was last asked (at first: at
+    // this moment), where known: while one thread leads and no processor
+    // stood idle, another program holds the core that the threads would
+    // need, and a shared schedule is measured again only rarely (each
+    // measurement costs two batches at about half speed). Without it, or
+    // while it does not know, the shared schedules are measured as often as
+    // they would be on an idle machine.
     using IdleReading = std::function<std::optional<double>()>;
     explicit ScheduleChoice(IdleReading idle = {}) : idle_(std::move(idle)) {}
 
@@ -77,8 +78,9 @@ private:
     std::optional<Schedule> last_;  // of the latest batch
     bool settling_ = false;         // the latest batch changed schedule
     bool oneThreadMeasured_ = false;
-    bool probeRound_ = false;  // the next measurement decides the next probe
-    bool probing_ = false;     // and is of a schedule other than the fastest
+    bool startedAlone_ = false;  // no processor to spare at the start
+    bool probeRound_ = false;    // the next measurement decides the next probe
+    bool probing_ = false;       // and is of a schedule other than the fastest
 };
 
 }  // namespace morva

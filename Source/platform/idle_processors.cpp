@@ -12,20 +12,25 @@ namespace morva {
 
 namespace {
 
-std::optional<ProcessorTicks> Read(const std::vector<int>& allowed) {
-    const int fd = ::open("/proc/stat", O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+// The start of a file of the kernel's, up to where stop is found.
+std::string ReadStart(const char* path, std::string_view stop) {
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
     std::string text;
     char buffer[4096];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n <= 0) break;
         text.append(buffer, static_cast<std::size_t>(n));
-        // The processors' lines come first; the rest is long and not needed.
-        if (text.find("\nintr") != std::string::npos) break;
+        if (!stop.empty() && text.find(stop) != std::string::npos) break;
     }
     ::close(fd);
-    const ProcessorTicks ticks = ParseProcessorTicks(text, allowed);
+    return text;
+}
+
+std::optional<ProcessorTicks> Read(const std::vector<int>& allowed) {
+    // The processors' lines come first; the rest is long and not needed.
+    const ProcessorTicks ticks = ParseProcessorTicks(ReadStart("/proc/stat", "\nintr"), allowed);
     if (ticks.processors == 0) return std::nullopt;
     return ticks;
 }
@@ -63,6 +68,20 @@ ProcessorTicks ParseProcessorTicks(std::string_view text, const std::vector<int>
     return ticks;
 }
 
+std::optional<int> ParseRunnableThreads(std::string_view text) {
+    // Three load averages, then "running/all".
+    for (int field = 0; field < 3; ++field) {
+        const std::size_t space = text.find(' ');
+        if (space == std::string_view::npos) return std::nullopt;
+        text.remove_prefix(space + 1);
+    }
+    int running = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), running);
+    if (error != std::errc{} || end == text.data() + text.size() || *end != '/' || running < 0)
+        return std::nullopt;
+    return running;
+}
+
 IdleProcessors::IdleProcessors() {
     cpu_set_t set;
     CPU_ZERO(&set);
@@ -75,18 +94,29 @@ IdleProcessors::IdleProcessors() {
 
 std::optional<double> IdleProcessors::SincePrevious() {
     const std::optional<ProcessorTicks> now = Read(allowed_);
-    if (!now) return std::nullopt;
+    if (!now) return Now();
     if (!start_ || now->processors != start_->processors || now->total < start_->total ||
         now->idle < start_->idle) {
         start_ = now;
-        return std::nullopt;
+        return Now();
     }
     const std::uint64_t total = now->total - start_->total;
-    if (total < kMinTicksPerProcessor * static_cast<std::uint64_t>(now->processors)) return std::nullopt;
+    if (total < kMinTicksPerProcessor * static_cast<std::uint64_t>(now->processors)) return Now();
     const double idle =
         static_cast<double>(now->idle - start_->idle) / static_cast<double>(total) * now->processors;
     start_ = now;
     return idle;
+}
+
+std::optional<double> IdleProcessors::Now() const {
+    if (allowed_.empty()) return std::nullopt;
+    std::optional<int> fewest;
+    for (int reading = 0; reading < kNowReadings; ++reading) {
+        const std::optional<int> running = ParseRunnableThreads(ReadStart("/proc/loadavg", {}));
+        if (!running) return std::nullopt;
+        if (!fewest || *running < *fewest) fewest = running;
+    }
+    return std::max(0.0, static_cast<double>(allowed_.size()) - *fewest);
 }
 
 }  // namespace morva

@@ -1,7 +1,8 @@
 #pragma once
 
 // How much of the processors this process may run on stood idle over a
-// while, from the kernel's time counters per processor (/proc/stat): what
+// while, from the kernel's time counters per processor (/proc/stat), or at
+// this moment, from the count of threads ready to run (/proc/loadavg): what
 // tells a renderer whether another program holds the cores its threads
 // would need. Where the system does not tell, the answer is unknown.
 
@@ -23,18 +24,30 @@ struct ProcessorTicks {
 // The "cpuN" lines of /proc/stat's text; processors = 0 when it has none.
 ProcessorTicks ParseProcessorTicks(std::string_view text, const std::vector<int>& allowed);
 
+// The threads ready to run at this moment, running ones included: the
+// numerator of the fourth field of /proc/loadavg's text ("0.52 0.58 0.59
+// 2/467 12345").
+std::optional<int> ParseRunnableThreads(std::string_view text);
+
 class IdleProcessors {
 public:
     IdleProcessors();
-    // The average number of this process's processors that stood idle since
-    // the window began; the first call only begins it. Unknown while the
-    // window is shorter than the counters can measure (then it goes on
-    // growing), or where there are no counters.
+    // The average number of this process's processors that stood idle over
+    // a window that the first call begins and each answer from it ends (the
+    // next begins there). Now() while the window is shorter than the
+    // counters can measure (it goes on growing), or where there are no
+    // counters; unknown where the system tells neither.
     std::optional<double> SincePrevious();
+    // The processors that no thread but the caller's is ready to take at
+    // this moment: the processors less the threads ready to run, the
+    // caller's among them, at the least busy of a few readings (a reading is
+    // one instant, and a desktop's short jobs come and go), never below zero.
+    std::optional<double> Now() const;
 
     // A window spans at least this many ticks per processor (the kernel
     // counts a hundred a second): below that, one tick is a large share.
     static constexpr std::uint64_t kMinTicksPerProcessor = 5;
+    static constexpr int kNowReadings = 3;
 
 private:
     std::vector<int> allowed_;
