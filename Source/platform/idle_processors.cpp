@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <charconv>
 #include <string>
+#include <thread>
 
 namespace morva {
 
@@ -66,6 +67,13 @@ ProcessorTicks ParseProcessorTicks(std::string_view text, const std::vector<int>
         ++ticks.processors;
     }
     return ticks;
+}
+
+int UsableProcessors() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
 std::optional<int> ParseRunnableThreads(std::string_view text) {

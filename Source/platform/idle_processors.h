@@ -21,6 +21,11 @@ struct ProcessorTicks {
     int processors = 0;
 };
 
+// How many processors this process may run on (its affinity), at least one:
+// a render runs no more threads than that, since a thread without a
+// processor of its own only waits for one.
+int UsableProcessors();
+
 // The "cpuN" lines of /proc/stat's text; processors = 0 when it has none.
 ProcessorTicks ParseProcessorTicks(std::string_view text, const std::vector<int>& allowed);
 

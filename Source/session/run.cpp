@@ -9,12 +9,12 @@
 #include <filesystem>
 #include <iostream>
 #include <sstream>
-#include <thread>
 
 #include "platform/clock.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/headless_window.h"
+#include "platform/idle_processors.h"
 #include "platform/signals.h"
 #include "platform/terminal.h"
 #include "platform/uniform_random.h"
@@ -82,9 +82,10 @@ RunRequest MakeRunRequest(const Options& options) {
     request.session.folder = options.folder.empty() ? ProgramFolder() : options.folder;
     request.folderGiven = !options.folder.empty();
     request.session.numberFormat = UserNumberFormat();
-    request.session.threads = options.threads > 0
-                                  ? options.threads
-                                  : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    // One thread per processor this process may run on (fewer when asked);
+    // more would only take turns on them.
+    const int processors = UsableProcessors();
+    request.session.threads = options.threads > 0 ? std::min(options.threads, processors) : processors;
     request.session.reference = options.reference;
     request.session.outFolder = options.outFolder;
     request.session.exports = options.exports;

@@ -6,7 +6,9 @@
 #include <sstream>
 
 #include "platform/clock.h"
+#include "platform/idle_processors.h"
 #include "platform/uniform_random.h"
+#include "session/options.h"
 #include "support/fake_file_system.h"
 #include "support/scripted_window.h"
 
@@ -55,6 +57,15 @@ struct BatchOrWindowRun {
     RunRequest request;
     std::unique_ptr<FrmMorva> session;
 };
+
+TEST(MakeRunRequest, RunsNoMoreThreadsThanProcessors) {
+    Options options;
+    EXPECT_EQ(MakeRunRequest(options).session.threads, UsableProcessors());
+    options.threads = 256;
+    EXPECT_EQ(MakeRunRequest(options).session.threads, UsableProcessors()) << "threads beyond the processors";
+    options.threads = 1;
+    EXPECT_EQ(MakeRunRequest(options).session.threads, 1);
+}
 
 TEST(RunRender, ASignalWritesTheCountsSoFarButNothingBeforeTheFirstGroup) {
     BatchOrWindowRun early(Fern("1000"));
