@@ -86,6 +86,9 @@ void FastRenderer::DrawGroups(EngineState& state, Raster& raster, int count) {
     }
     // A single group on the caller leaves the latest long batch's schedule.
     if (schedule != Schedule::OneThread || count >= kSharedBatchGroups) last_ = schedule;
+    if (threads_ > 1 && !options_.schedule && count < kSharedBatchGroups) {
+        choice_.SingleGroups(steps, std::chrono::steady_clock::now() - started);
+    }
     if (threads_ > 1 && !options_.schedule && count >= kSharedBatchGroups) {
         choice_.Measured(schedule, steps, std::chrono::steady_clock::now() - started,
                          schedule == Schedule::Segments ? segments_->CallerStepsPerSecond() : 0.0);

@@ -1,6 +1,7 @@
 #include "engine/schedule_choice.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace morva {
 
@@ -11,6 +12,13 @@ std::size_t Index(Schedule s) { return static_cast<std::size_t>(s); }
 constexpr Schedule kAll[] = {Schedule::Segments, Schedule::Pipeline, Schedule::OneThread};
 
 }  // namespace
+
+ScheduleChoice::ScheduleChoice(IdleReading idle) : idle_(std::move(idle)) {
+    // On a machine that has no processor to spare when the render starts,
+    // one thread goes first and the shared schedules wait for a probe: a
+    // render of a second or less is over before two slow batches pay back.
+    startedAlone_ = NoProcessorToSpare();
+}
 
 bool ScheduleChoice::Usable(Schedule s) const {
     switch (s) {
@@ -53,11 +61,8 @@ Schedule ScheduleChoice::Next(bool segmentsUsable, bool pipelineUsable) {
     probeRound_ = false;
     probing_ = false;
     // First the shared schedule most likely to win (segments where the
-    // scene allows them), then one thread; the rest only when probed. On a
-    // machine that has no processor to spare when the render starts, one
-    // thread goes first and the shared schedules wait for a probe: a render
-    // of a second or less is over before two slow batches pay back.
-    if (!last_ && NoProcessorToSpare()) startedAlone_ = true;
+    // scene allows them), then one thread, unless the render started alone;
+    // the rest only when probed.
     const Schedule shared = segmentsUsable_ ? Schedule::Segments : Schedule::Pipeline;
     for (Schedule s : {shared, Schedule::OneThread}) {
         if (startedAlone_ && s != Schedule::OneThread) continue;
@@ -126,13 +131,28 @@ void ScheduleChoice::Measured(Schedule s, std::int64_t steps, std::chrono::nanos
     if (callerStepsPerSecond > 0.0 && (!one.known || callerStepsPerSecond > one.stepsPerSecond)) {
         one = {callerStepsPerSecond, true, e.measuredAt};
     }
-    if (s == Schedule::Segments && !probing_ && oneThreadMeasured_ &&
-        e.stepsPerSecond >= kClearWin * one.stepsPerSecond) {
+    // One thread measured, or else its single groups, show whether segments
+    // clearly win.
+    const double alone = oneThreadMeasured_ ? one.stepsPerSecond : SingleGroupSpeed();
+    if (s == Schedule::Segments && !probing_ && alone > 0.0 && e.stepsPerSecond >= kClearWin * alone) {
         probeInterval_ = kRareProbeInterval;
         nextProbe_ = std::max(nextProbe_, batches_ + static_cast<std::uint64_t>(kRareProbeInterval));
     }
     probeRound_ = false;
     probing_ = false;
+}
+
+void ScheduleChoice::SingleGroups(std::int64_t steps, std::chrono::nanoseconds elapsed) {
+    const double seconds = std::chrono::duration<double>(elapsed).count();
+    if (seconds <= 0.0) return;
+    singleGroups_[singleGroupCount_++ % kSingleGroupSamples] = static_cast<double>(steps) / seconds;
+}
+
+double ScheduleChoice::SingleGroupSpeed() const {
+    if (singleGroupCount_ < kSingleGroupSamples) return 0.0;
+    std::array<double, kSingleGroupSamples> sorted = singleGroups_;
+    std::nth_element(sorted.begin(), sorted.begin() + kSingleGroupSamples / 2, sorted.end());
+    return sorted[kSingleGroupSamples / 2];
 }
 
 }  // namespace morva

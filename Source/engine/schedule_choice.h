@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <utility>
 
 namespace morva {
 
@@ -30,8 +29,10 @@ public:
     // measurement costs two batches at about half speed). Without it, or
     // while it does not know, the shared schedules are measured as often as
     // they would be on an idle machine.
+    // The first reading is taken here, before the threads that the choice
+    // is among start (they would count as busy).
     using IdleReading = std::function<std::optional<double>()>;
-    explicit ScheduleChoice(IdleReading idle = {}) : idle_(std::move(idle)) {}
+    explicit ScheduleChoice(IdleReading idle = {});
 
     // The schedule for the next long batch among those usable now (one
     // thread always is). The likeliest shared schedule and one thread are
@@ -48,6 +49,12 @@ public:
     // was measured to, one thread is measured again only rarely.
     void Measured(Schedule schedule, std::int64_t steps, std::chrono::nanoseconds elapsed,
                   double callerStepsPerSecond = 0.0);
+    // The speed of a few groups the caller ran alone between two batches
+    // (the render loop runs one at every poll): one thread, measured for
+    // free. Too short to stand for a long batch on their own, the middle of
+    // the latest few shows soon whether segments clearly win, so that one
+    // thread need not be measured at the start of a render just for that.
+    void SingleGroups(std::int64_t steps, std::chrono::nanoseconds elapsed);
     static constexpr double kClearWin = 1.5;
 
     static constexpr int kFirstProbeInterval = 8;
@@ -57,6 +64,8 @@ public:
     static constexpr int kRareProbeInterval = 256;
     // Less than this many idle processors: none to spare.
     static constexpr double kSpareProcessor = 0.5;
+    // The single groups whose middle speed counts, at least.
+    static constexpr int kSingleGroupSamples = 5;
 
 private:
     struct Estimate {
@@ -65,6 +74,8 @@ private:
         std::uint64_t measuredAt = 0;  // batch number
     };
     bool Usable(Schedule schedule) const;
+    // The middle speed of the latest single groups; 0 while too few ran.
+    double SingleGroupSpeed() const;
     bool NoProcessorToSpare();
     Schedule Fastest() const;
 
@@ -78,9 +89,11 @@ private:
     std::optional<Schedule> last_;  // of the latest batch
     bool settling_ = false;         // the latest batch changed schedule
     bool oneThreadMeasured_ = false;
-    bool startedAlone_ = false;  // no processor to spare at the start
-    bool probeRound_ = false;    // the next measurement decides the next probe
-    bool probing_ = false;       // and is of a schedule other than the fastest
+    bool startedAlone_ = false;                               // no processor to spare at the start
+    std::array<double, kSingleGroupSamples> singleGroups_{};  // steps per second
+    std::uint64_t singleGroupCount_ = 0;
+    bool probeRound_ = false;  // the next measurement decides the next probe
+    bool probing_ = false;     // and is of a schedule other than the fastest
 };
 
 }  // namespace morva

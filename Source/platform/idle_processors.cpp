@@ -120,6 +120,7 @@ std::optional<double> IdleProcessors::Now() const {
     if (allowed_.empty()) return std::nullopt;
     std::optional<int> fewest;
     for (int reading = 0; reading < kNowReadings; ++reading) {
+        if (reading > 0) std::this_thread::sleep_for(kNowSpacing);
         const std::optional<int> running = ParseRunnableThreads(ReadStart("/proc/loadavg", {}));
         if (!running) return std::nullopt;
         if (!fewest || *running < *fewest) fewest = running;

@@ -18,8 +18,13 @@ struct Machine {
     ScheduleChoice choice;
     std::map<Schedule, double> stepsPerSecond;
     std::map<Schedule, int> runs;
+    bool singleGroups = false;  // the caller runs one group alone before each batch
     void Batches(int n, bool segmentsUsable = true) {
         for (int i = 0; i < n; ++i) {
+            if (singleGroups) {
+                choice.SingleGroups(2048, std::chrono::nanoseconds(static_cast<std::int64_t>(
+                                              2048 * 1e9 / stepsPerSecond[Schedule::OneThread])));
+            }
             const Schedule s = choice.Next(segmentsUsable, true);
             ++runs[s];
             const auto elapsed =
@@ -56,6 +61,24 @@ TEST(ScheduleChoice, FollowsTheFastestAsTheLoadChanges) {
     m.Batches(50, /*segmentsUsable=*/false);
     EXPECT_EQ(m.runs[Schedule::Segments], 0);
     EXPECT_GE(m.runs[Schedule::Pipeline], 45);
+}
+
+TEST(ScheduleChoice, SingleGroupsShowWhenSegmentsClearlyWin) {
+    // A short render is over before a slow batch of one thread pays back:
+    // its single groups show for free that segments are twice as fast.
+    Machine fast;
+    fast.singleGroups = true;
+    fast.stepsPerSecond = {
+        {Schedule::OneThread, 100e6}, {Schedule::Segments, 200e6}, {Schedule::Pipeline, 150e6}};
+    fast.Batches(200);
+    EXPECT_EQ(fast.runs[Schedule::OneThread], 0);
+    // Segments that barely win: one thread is measured all the same.
+    Machine close;
+    close.singleGroups = true;
+    close.stepsPerSecond = {
+        {Schedule::OneThread, 100e6}, {Schedule::Segments, 120e6}, {Schedule::Pipeline, 90e6}};
+    close.Batches(200);
+    EXPECT_GT(close.runs[Schedule::OneThread], 0);
 }
 
 TEST(ScheduleChoice, WaitsForAnIdleProcessorBeforeTryingTheThreadsAgain) {
