@@ -96,17 +96,21 @@ void FastRenderer::DrawGroups(EngineState& state, Raster& raster, int count) {
     }
 }
 
-void FastRenderer::RunOneThread(EngineState& state, Raster& raster, std::int64_t steps) {
+void FastRenderer::MakeThreadCounts() {
     if (counts_.empty()) {
-        Walk(state, MainTables(raster), steps);
-        return;
+        for (int t = 0; t < threads_; ++t) counts_.push_back(std::make_unique<ThreadCounts>(fs_.hiRes));
     }
-    // Once segments have run, the caller plots where its segments plot:
-    // those tables are in its cache, the session's are not (a
-    // high-resolution table is ten megabytes; the single groups between two
-    // batches of segments ran six times slower into a cold one, and one
-    // thread was measured slower than it is).
-    if (segments_->NeedsFold(steps)) FoldScreenCounts(raster);
+}
+
+void FastRenderer::RunOneThread(EngineState& state, Raster& raster, std::int64_t steps) {
+    // The caller plots where its segments plot, plain sums folded into the
+    // session's tables when they are shown or saved: a screen cell that
+    // saturates at every add ran a fifth slower (fern, sierpinski), and the
+    // caller's own tables are in its cache (a high-resolution table is ten
+    // megabytes; the single groups between two batches of segments ran six
+    // times slower into a cold one).
+    MakeThreadCounts();
+    if (ScreenSumsNeedFold(counts_, steps, fs_.mapping.hitValue)) FoldScreenCounts(raster);
     ThreadCounts& own = *counts_.front();
     own.plotted += steps;
     Walk(state, ThreadTables(own), steps);
@@ -125,9 +129,7 @@ void FastRenderer::Walk(EngineState& state, Tables tables, std::int64_t steps) {
 }
 
 void FastRenderer::RunSegments(EngineState& state, Raster& raster, std::int64_t steps) {
-    if (counts_.empty()) {
-        for (int t = 0; t < threads_; ++t) counts_.push_back(std::make_unique<ThreadCounts>(fs_.hiRes));
-    }
+    MakeThreadCounts();
     // Only the screen tables hold plain 32-bit sums; the 16-bit
     // high-resolution cells note their wraps and never run out of range.
     if (segments_->NeedsFold(steps)) FoldScreenCounts(raster);

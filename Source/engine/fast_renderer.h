@@ -50,6 +50,8 @@ private:
     Schedule Choose(const EngineState& state, int count);
     bool Coalesces(const EngineState& state);
     SessionTables MainTables(Raster& raster);
+    // The threads' tables, made when first needed.
+    void MakeThreadCounts();
     void RunOneThread(EngineState& state, Raster& raster, std::int64_t steps);
     template <class Tables>
     void Walk(EngineState& state, Tables tables, std::int64_t steps);
@@ -64,7 +66,7 @@ private:
     int threads_;
     FastRendererOptions options_;
     std::unique_ptr<WorkerPool> pool_;
-    // The segments' tables, one set per thread, made when first needed.
+    // The threads' tables, one set per thread (the caller's first).
     std::vector<std::unique_ptr<ThreadCounts>> counts_;
     ZeroedCells<std::uint16_t> hiRes_;  // the session's own narrow cells
     std::optional<SegmentSchedule> segments_;

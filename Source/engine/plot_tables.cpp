@@ -68,6 +68,13 @@ void RebuildPictureRows(FrameSurface& surface, const std::int32_t* sessionHits,
     }
 }
 
+bool ScreenSumsNeedFold(std::span<const std::unique_ptr<ThreadCounts>> threads, std::int64_t plots,
+                        std::uint8_t hitValue) {
+    const std::int64_t room = kHitCellMax / std::max<std::int64_t>(hitValue, 1);
+    return std::any_of(threads.begin(), threads.end(),
+                       [&](const auto& t) { return t->plotted + plots > room; });
+}
+
 void FoldHitCells(std::int32_t* sessionHits, std::span<ThreadCounts* const> threads, std::size_t from,
                   std::size_t end) {
     // Every count is non-negative and below 2^31, so the 32-bit sum of two

@@ -101,6 +101,11 @@ struct ThreadCounts {
     std::int64_t plotted = 0;
 };
 
+// Whether plots more plots could take a plain sum in one of the threads'
+// screen tables past 32 bits; they must be folded first then.
+bool ScreenSumsNeedFold(std::span<const std::unique_ptr<ThreadCounts>> threads, std::int64_t plots,
+                        std::uint8_t hitValue);
+
 // Plain adds into a thread's tables; high-resolution wraps are noted.
 struct ThreadTables {
     explicit ThreadTables(ThreadCounts& counts)

@@ -9,9 +9,7 @@ SegmentSchedule::SegmentSchedule(const FastScene& scene, WorkerPool& pool,
     : fs_(scene), pool_(pool), threads_(threads) {}
 
 bool SegmentSchedule::NeedsFold(std::int64_t steps) const {
-    const std::int64_t room = kHitCellMax / std::max<std::int64_t>(fs_.mapping.hitValue, 1);
-    return std::any_of(threads_.begin(), threads_.end(),
-                       [&](const auto& t) { return t->plotted + 2 * steps > room; });
+    return ScreenSumsNeedFold(threads_, 2 * steps, fs_.mapping.hitValue);
 }
 
 bool SegmentSchedule::WorthSharing(std::int64_t steps) const {

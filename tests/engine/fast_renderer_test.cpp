@@ -230,7 +230,7 @@ TEST(FastRenderer, ThreadTablesFoldBeforeTheirSumsLeave32Bits) {
     scene.transforms[0].Coef = {0, 0, 0, 0, 1, 1};
     scene.settings.HitValue = 255;
     const std::vector<int> batches(70, 127);
-    CompareWithReference(scene, batches, 1, "one hot pixel", {{2, Schedule::Segments}});
+    CompareWithReference(scene, batches, 1, "one hot pixel", {{1, std::nullopt}, {2, Schedule::Segments}});
     EXPECT_EQ(Canvas(0).raster.HitBuffer()(365, 60), kHitCellMax);
 }
 
