@@ -126,13 +126,12 @@ void ScheduleChoice::Measured(Schedule s, std::int64_t steps, std::chrono::nanos
     // in until one thread is measured, and lifts a measurement made just
     // after segments ran, when one thread's first batches are slow (half
     // the speed here, which kept segments running on a busy machine long
-    // after one thread would have won). Only a real measurement shows that
-    // segments clearly win.
+    // after one thread would have won). It cannot show that segments
+    // clearly win, since it slows with them: one thread measured can, or
+    // else its single groups.
     if (callerStepsPerSecond > 0.0 && (!one.known || callerStepsPerSecond > one.stepsPerSecond)) {
         one = {callerStepsPerSecond, true, e.measuredAt};
     }
-    // One thread measured, or else its single groups, show whether segments
-    // clearly win.
     const double alone = oneThreadMeasured_ ? one.stepsPerSecond : SingleGroupSpeed();
     if (s == Schedule::Segments && !probing_ && alone > 0.0 && e.stepsPerSecond >= kClearWin * alone) {
         probeInterval_ = kRareProbeInterval;

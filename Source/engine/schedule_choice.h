@@ -23,14 +23,14 @@ enum class Schedule : std::uint8_t {
 class ScheduleChoice {
 public:
     // How many processors stood idle since it was last asked (at first: at
-    // this moment), where known: while one thread leads and no processor
-    // stood idle, another program holds the core that the threads would
-    // need, and a shared schedule is measured again only rarely (each
-    // measurement costs two batches at about half speed). Without it, or
-    // while it does not know, the shared schedules are measured as often as
-    // they would be on an idle machine.
-    // The first reading is taken here, before the threads that the choice
-    // is among start (they would count as busy).
+    // this moment), where known. The first reading is taken here, before
+    // the threads that the choice is among start (they would count as
+    // busy): with no processor to spare then, the render starts on one
+    // thread. While one thread leads and no processor stood idle, another
+    // program holds the core that the threads would need, and a shared
+    // schedule is measured again only rarely (each measurement costs two
+    // batches at about half speed). Without it, or while it does not know,
+    // the shared schedules are measured as often as on an idle machine.
     using IdleReading = std::function<std::optional<double>()>;
     explicit ScheduleChoice(IdleReading idle = {});
 
@@ -64,7 +64,7 @@ public:
     static constexpr int kRareProbeInterval = 256;
     // Less than this many idle processors: none to spare.
     static constexpr double kSpareProcessor = 0.5;
-    // The single groups whose middle speed counts, at least.
+    // How many of the latest single groups the middle speed is taken from.
     static constexpr int kSingleGroupSamples = 5;
 
 private:
