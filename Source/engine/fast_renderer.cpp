@@ -16,7 +16,9 @@ FastRenderer::FastRenderer(const Scene& scene, UniformRandom& uniform, int threa
       threads_(fs_.highSpeed ? std::max(1, threads) : 1),
       options_(options),
       hiRes_(fs_.hiRes ? kHiResCells : 0),
-      choice_([this] { return idle_.SincePrevious(); }) {
+      // One thread has nothing to choose, and the machine need not be read.
+      choice_(threads_ > 1 ? ScheduleChoice::IdleReading([this] { return idle_.SincePrevious(); })
+                           : ScheduleChoice::IdleReading()) {
     if (threads_ > 1) {
         pool_ = std::make_unique<WorkerPool>(threads_ - 1);
         segments_.emplace(fs_, *pool_, counts_);
@@ -86,13 +88,15 @@ void FastRenderer::DrawGroups(EngineState& state, Raster& raster, int count) {
     }
     // A single group on the caller leaves the latest long batch's schedule.
     if (schedule != Schedule::OneThread || count >= kSharedBatchGroups) last_ = schedule;
-    if (threads_ > 1 && !options_.schedule && count < kSharedBatchGroups) {
-        choice_.SingleGroups(steps, std::chrono::steady_clock::now() - started);
-    }
-    if (threads_ > 1 && !options_.schedule && count >= kSharedBatchGroups) {
-        choice_.Measured(schedule, steps, std::chrono::steady_clock::now() - started,
-                         schedule == Schedule::Segments ? segments_->CallerStepsPerSecond() : 0.0);
-        ++sharedBatches_;
+    if (threads_ > 1 && !options_.schedule) {
+        const auto elapsed = std::chrono::steady_clock::now() - started;
+        if (count < kSharedBatchGroups) {
+            choice_.SingleGroups(steps, elapsed);
+        } else {
+            choice_.Measured(schedule, steps, elapsed,
+                             schedule == Schedule::Segments ? segments_->CallerStepsPerSecond() : 0.0);
+            ++sharedBatches_;
+        }
     }
 }
 
@@ -113,15 +117,11 @@ void FastRenderer::RunOneThread(EngineState& state, Raster& raster, std::int64_t
     if (ScreenSumsNeedFold(counts_, steps, fs_.mapping.hitValue)) FoldScreenCounts(raster);
     ThreadCounts& own = *counts_.front();
     own.plotted += steps;
-    Walk(state, ThreadTables(own), steps);
-}
-
-template <class Tables>
-void FastRenderer::Walk(EngineState& state, Tables tables, std::int64_t steps) {
+    ThreadTables tables(own);
     MapState point = ToMapState(state.point);
     fs_.Visit([&](const auto& maps, auto hiRes) {
-        PlotSink<decltype(hiRes)::value, Tables> sink{fs_.mapping, tables};
-        morva::Walk(*fs_.selection, maps, point, state.RandSeed, sink, 0, steps);
+        PlotSink<decltype(hiRes)::value, ThreadTables> sink{fs_.mapping, tables};
+        Walk(*fs_.selection, maps, point, state.RandSeed, sink, 0, steps);
         tables = sink.tables;
     });
     state.point = ToPointState(point);

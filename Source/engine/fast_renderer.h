@@ -53,8 +53,6 @@ private:
     // The threads' tables, made when first needed.
     void MakeThreadCounts();
     void RunOneThread(EngineState& state, Raster& raster, std::int64_t steps);
-    template <class Tables>
-    void Walk(EngineState& state, Tables tables, std::int64_t steps);
     void RunSegments(EngineState& state, Raster& raster, std::int64_t steps);
     // Folds the threads' screen counts into the session's table.
     void FoldScreenCounts(Raster& raster);

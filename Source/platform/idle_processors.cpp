@@ -29,6 +29,20 @@ std::string ReadStart(const char* path, std::string_view stop) {
     return text;
 }
 
+// The numbers of the processors this process may run on; none where the
+// system does not tell.
+std::vector<int> AllowedProcessors() {
+    std::vector<int> allowed;
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0) {
+        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+            if (CPU_ISSET(cpu, &set)) allowed.push_back(cpu);
+        }
+    }
+    return allowed;
+}
+
 std::optional<ProcessorTicks> Read(const std::vector<int>& allowed) {
     // The processors' lines come first; the rest is long and not needed.
     const ProcessorTicks ticks = ParseProcessorTicks(ReadStart("/proc/stat", "\nintr"), allowed);
@@ -70,9 +84,8 @@ ProcessorTicks ParseProcessorTicks(std::string_view text, const std::vector<int>
 }
 
 int UsableProcessors() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (::sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+    const std::size_t allowed = AllowedProcessors().size();
+    if (allowed > 0) return static_cast<int>(allowed);
     return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
@@ -90,15 +103,7 @@ std::optional<int> ParseRunnableThreads(std::string_view text) {
     return running;
 }
 
-IdleProcessors::IdleProcessors() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (::sched_getaffinity(0, sizeof set, &set) == 0) {
-        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
-            if (CPU_ISSET(cpu, &set)) allowed_.push_back(cpu);
-        }
-    }
-}
+IdleProcessors::IdleProcessors() : allowed_(AllowedProcessors()) {}
 
 std::optional<double> IdleProcessors::SincePrevious() {
     const std::optional<ProcessorTicks> now = Read(allowed_);
