@@ -9,15 +9,17 @@
 set -euo pipefail
 
 # A compiler, the build tools, the window's library and its label font,
-# and the PNG library.
+# the PNG library, and what cpack -G DEB reads the package's dependencies
+# with (dpkg-shlibdeps, file).
 run_packages=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core libpng-dev
+  dpkg-dev file
 )
 test_packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth xdotool x11-apps imagemagick python3 python3-pil python3-xlib
-  clang libclang-rt-dev clang-format
+  clang libclang-rt-dev clang-format bash-completion
 )
 
 case "${1:-test}" in
@@ -35,7 +37,18 @@ if [ ${#missing[@]} -eq 0 ]; then
 fi
 
 SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    {
+      echo "$0: these Debian packages are missing: ${missing[*]}"
+      echo "Installing them needs root, and sudo is not available: run this script as root,"
+      echo "or have them installed with"
+      echo "  apt-get install ${missing[*]}"
+    } >&2
+    exit 1
+  fi
+  SUDO="sudo"
+fi
 echo "Installing: ${missing[*]}"
 $SUDO apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
