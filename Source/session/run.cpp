@@ -10,6 +10,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "platform/bundled_files.h"
 #include "platform/clock.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -18,6 +19,7 @@
 #include "platform/signals.h"
 #include "platform/terminal.h"
 #include "platform/uniform_random.h"
+#include "scene/scene.h"
 #include "session/batch.h"
 #include "session/options.h"
 #include "session/render_report.h"
@@ -79,7 +81,7 @@ std::string ResolvedPath(const std::string& path) {
 
 RunRequest MakeRunRequest(const Options& options) {
     RunRequest request;
-    request.session.folder = options.folder.empty() ? ProgramFolder() : options.folder;
+    request.session.folder = options.folder.empty() ? BundledFolder(kSceneFileName) : options.folder;
     request.folderGiven = !options.folder.empty();
     request.session.numberFormat = UserNumberFormat();
     // One thread per processor this process may run on (fewer when asked);
@@ -88,6 +90,12 @@ RunRequest MakeRunRequest(const Options& options) {
     request.session.threads = options.threads > 0 ? std::min(options.threads, processors) : processors;
     request.session.reference = options.reference;
     request.session.outFolder = options.outFolder;
+    // An installed program reads its bundled scene from a shared folder that
+    // is not its own and that the user may not write: what it writes goes
+    // into the current folder.
+    if (!request.folderGiven && options.outFolder.empty() && request.session.folder != ProgramFolder()) {
+        request.session.outFolder = ".";
+    }
     request.session.exports = options.exports;
     return request;
 }

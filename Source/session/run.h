@@ -21,9 +21,11 @@ struct RunRequest {
     bool folderGiven = false;  // --dir named the folder
 };
 
-// The request of the options: the program's folder unless --dir names one,
-// the user's number format, one thread per core unless --threads says
-// otherwise.
+// The request of the options: the folder of the bundled scene unless --dir
+// names one (BundledFolder: the program's own folder where the scene lies
+// beside it; when it lies elsewhere, the files the run writes go into the
+// current folder), the user's number format, one thread per core unless
+// --threads says otherwise.
 RunRequest MakeRunRequest(const Options& options);
 
 enum class RunMode { Window, Batch };
