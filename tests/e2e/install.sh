@@ -62,7 +62,7 @@ if [ -f "$completion" ]; then
     }
     complete_line "./lister --ou"
     complete_line "./lister shapes.ifs -q --entry "
-    complete_line "./lister --list=shapes.ifs --entry=c"' _ "$completion" "$prefix/share/bash-completion/completions/morva")
+    complete_line "./lister --list shapes.ifs --entry=c"' _ "$completion" "$prefix/share/bash-completion/completions/morva")
   [ "$result" = $'--out --output\nfern binary coral\ncoral' ] || fail "completion gave: $result"
 fi
 
