@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "platform/files.h"
 
 // The build names the data folder of its install prefix; a program built
@@ -19,21 +21,16 @@ bool IsRegularFile(const std::string& path) {
     return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
-// The folder above `folder`, as a path a message can show: "/usr" for
-// "/usr/bin", "./.." for ".".
-std::string ParentFolder(const std::string& folder) {
-    const auto slash = folder.find_last_of('/');
-    if (folder == "." || slash == std::string::npos) return JoinPath(folder, "..");
-    if (slash == 0) return "/";
-    return folder.substr(0, slash);
-}
-
 }  // namespace
 
 std::string FindBundledFolder(const std::string& name, const std::string& programFolder,
                               const std::string& installedFolder) {
-    const std::string folders[] = {programFolder, JoinPath(programFolder, "share/morva"),
-                                   JoinPath(ParentFolder(programFolder), "share/morva"), installedFolder};
+    const std::string folders[] = {
+        programFolder, JoinPath(programFolder, "share/morva"),
+        // The program's folder is the resolved path of the running program, so
+        // its ".." can be taken lexically: "/usr/bin" gives "/usr/share/morva".
+        std::filesystem::path(JoinPath(programFolder, "../share/morva")).lexically_normal().string(),
+        installedFolder};
     for (const std::string& folder : folders) {
         if (!folder.empty() && IsRegularFile(JoinPath(folder, name))) return folder;
     }
