@@ -59,29 +59,29 @@ private:
     void ReadLine(std::string_view line, std::size_t lineNumber) {
         const SceneLine kind = KindOfSceneLine(line);
         switch (kind) {
-            case SceneLine::kSeed:
+            case SceneLine::Seed:
                 ReadSeed(line, lineNumber);
                 break;
-            case SceneLine::kHeader:
+            case SceneLine::Header:
                 ReadHeader(line, lineNumber);
                 break;
-            case SceneLine::kHiRes:
+            case SceneLine::HiRes:
                 ApplyHiRes(lineNumber);
                 break;
-            case SceneLine::kStandardSpeed:
+            case SceneLine::StandardSpeed:
                 scene_.settings.HighSpeed = false;
                 break;
-            case SceneLine::kAffine:
+            case SceneLine::Affine:
                 ReadTransform(line, lineNumber, kAffine, FieldsRead(kind));
                 break;
-            case SceneLine::kProjective:
+            case SceneLine::Projective:
                 ReadTransform(line, lineNumber, kProjective, FieldsRead(kind));
                 break;
-            case SceneLine::kQuadratic:
+            case SceneLine::Quadratic:
                 ReadTransform(line, lineNumber, kQuadratic, FieldsRead(kind));
                 break;
-            case SceneLine::kIgnoredDirective:
-            case SceneLine::kComment:
+            case SceneLine::IgnoredDirective:
+            case SceneLine::Comment:
                 break;
         }
     }
@@ -112,13 +112,13 @@ private:
 
     void ReadSeed(std::string_view line, std::size_t lineNumber) {
         const std::vector<std::string_view> fields =
-            FieldsOf(line, lineNumber, FieldsRead(SceneLine::kSeed), "the \"_setseed\" line");
+            FieldsOf(line, lineNumber, FieldsRead(SceneLine::Seed), "the \"_setseed\" line");
         scene_.settings.RandSeed = Integer(fields, lineNumber, 1);
     }
 
     void ReadHeader(std::string_view line, std::size_t lineNumber) {
         const std::vector<std::string_view> fields =
-            FieldsOf(line, lineNumber, FieldsRead(SceneLine::kHeader), KindOf(line) + " (a header)");
+            FieldsOf(line, lineNumber, FieldsRead(SceneLine::Header), KindOf(line) + " (a header)");
         SceneSettings& s = scene_.settings;
         s.ScaleX = Integer(fields, lineNumber, 1);
         s.ScaleY = Integer(fields, lineNumber, 2);

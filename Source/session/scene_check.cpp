@@ -57,17 +57,17 @@ std::string Place(std::string_view fileName, std::size_t line, std::size_t field
 // What a line kind does, for "... so it is read as <this>".
 std::string KindEffect(SceneLine kind) {
     switch (kind) {
-        case SceneLine::kHeader:
+        case SceneLine::Header:
             return "a header line, which replaces the scene's scales, offsets, exposure and counts";
-        case SceneLine::kHiRes:
+        case SceneLine::HiRes:
             return "a \"D\" line: high resolution on and 16 times the groups";
-        case SceneLine::kStandardSpeed:
+        case SceneLine::StandardSpeed:
             return "an \"S\" line: the standard-speed selection, which no seed makes reproducible";
-        case SceneLine::kAffine:
+        case SceneLine::Affine:
             return "an affine map, which takes the next slot of the transform table";
-        case SceneLine::kProjective:
+        case SceneLine::Projective:
             return "a projective map, which takes the next slot of the transform table";
-        case SceneLine::kQuadratic:
+        case SceneLine::Quadratic:
             return "a quadratic map, which takes the next slot of the transform table";
         default:
             return "a command";
@@ -75,7 +75,7 @@ std::string KindEffect(SceneLine kind) {
 }
 
 bool IsCommand(SceneLine kind) {
-    return kind == SceneLine::kHeader || kind == SceneLine::kHiRes || kind == SceneLine::kStandardSpeed ||
+    return kind == SceneLine::Header || kind == SceneLine::HiRes || kind == SceneLine::StandardSpeed ||
            IsTransform(kind);
 }
 
@@ -86,11 +86,11 @@ std::string FormatName(const NumberFormat& format) {
 
 std::string ReadingText(const IntegerReading& reading) {
     switch (reading.fault) {
-        case NumberFault::kTypeMismatch:
+        case NumberFault::TypeMismatch:
             return "not a number";
-        case NumberFault::kOverflow:
+        case NumberFault::Overflow:
             return "out of range";
-        case NumberFault::kNone:
+        case NumberFault::None:
             break;
     }
     return std::to_string(reading.value);
@@ -106,7 +106,7 @@ public:
             findings_.begin(), findings_.end(), [](const CheckFinding& a, const CheckFinding& b) {
                 // Lines in order, then what concerns the whole file.
                 const auto key = [](const CheckFinding& f) {
-                    return std::make_tuple(f.level == CheckLevel::kWarning, f.line == 0, f.line, f.field);
+                    return std::make_tuple(f.level == CheckLevel::Warning, f.line == 0, f.line, f.field);
                 };
                 return key(a) < key(b);
             });
@@ -114,12 +114,12 @@ public:
     }
 
     void Warn(std::size_t line, std::size_t field, std::string what, std::string fix) {
-        findings_.push_back({CheckLevel::kWarning, Place(fileName_, line, field), line, field,
-                             std::move(what), std::move(fix)});
+        findings_.push_back({CheckLevel::Warning, Place(fileName_, line, field), line, field, std::move(what),
+                             std::move(fix)});
     }
 
     void Refuse(const std::string& message) {
-        findings_.push_back({CheckLevel::kRefusal, "", 0, 0, message, ""});
+        findings_.push_back({CheckLevel::Refusal, "", 0, 0, message, ""});
     }
 
     // A whole-number field as the render reads it (userFormat) and as a
@@ -131,7 +131,7 @@ public:
                  "separate the fields by single spaces");
         }
         const IntegerReading user = ParseIntegerText(text, userFormat_, minimum, maximum);
-        if (user.fault == NumberFault::kNone && user.unrounded != static_cast<double>(user.value)) {
+        if (user.fault == NumberFault::None && user.unrounded != static_cast<double>(user.value)) {
             Warn(line, field,
                  QuotedField(text) + " is not a whole number: it is rounded to " +
                      std::to_string(user.value) + " (a half goes to the even neighbour)",
@@ -212,16 +212,16 @@ void CheckSceneLine(Checker& checker, std::string_view line, std::size_t number,
     const SceneLine kind = KindOfSceneLine(line);
     const std::string_view keyword = line.substr(0, line.find(' '));
 
-    if (kind == SceneLine::kComment && IsBlank(line.front())) {
+    if (kind == SceneLine::Comment && IsBlank(line.front())) {
         const std::string_view trimmed = line.substr(std::min(line.find_first_not_of(" \t"), line.size()));
-        if (!trimmed.empty() && KindOfSceneLine(trimmed) != SceneLine::kComment) {
+        if (!trimmed.empty() && KindOfSceneLine(trimmed) != SceneLine::Comment) {
             checker.Warn(number, 0,
                          "the line begins with a blank, so it is a comment and the \"" +
                              std::string(1, trimmed.front()) + "\" line is ignored",
                          "remove the blank at the start of the line");
         }
     }
-    if (kind == SceneLine::kIgnoredDirective && keyword.size() > 8) {
+    if (kind == SceneLine::IgnoredDirective && keyword.size() > 8) {
         std::string lower(keyword.substr(0, 8));
         for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
         if (lower == "_setseed") {
@@ -242,13 +242,13 @@ void CheckSceneLine(Checker& checker, std::string_view line, std::size_t number,
     }
 
     switch (kind) {
-        case SceneLine::kHeader:
+        case SceneLine::Header:
             layout.headerLine = number;
             break;
-        case SceneLine::kSeed:
+        case SceneLine::Seed:
             layout.seedLine = number;
             break;
-        case SceneLine::kStandardSpeed:
+        case SceneLine::StandardSpeed:
             checker.Warn(
                 number, 0,
                 "the \"S\" line switches to the standard-speed selection, which draws from a generator "
@@ -269,7 +269,7 @@ void CheckSceneLine(Checker& checker, std::string_view line, std::size_t number,
             checker.CheckEmpty(number, k, wholeNumbers);
         } else if (!wholeNumbers) {
             checker.CheckReal(fields[k], number, k);
-        } else if (kind == SceneLine::kHeader && k == 5) {
+        } else if (kind == SceneLine::Header && k == 5) {
             checker.CheckInteger(fields[k], number, k, 0, 255);  // the hit value is a byte
         } else {
             checker.CheckInteger(fields[k], number, k, kInt32Min, kInt32Max);
@@ -402,14 +402,14 @@ std::vector<CheckFinding> CheckPaletteText(std::string_view text, const NumberFo
 }
 
 std::string FormatFinding(const CheckFinding& finding) {
-    if (finding.level == CheckLevel::kRefusal) return finding.what + " (the render refuses this)\n";
+    if (finding.level == CheckLevel::Refusal) return finding.what + " (the render refuses this)\n";
     return finding.place + ": warning: " + finding.what + "\n  fix: " + finding.fix + "\n";
 }
 
 int CheckExitCode(const std::vector<CheckFinding>& findings) {
     int code = 0;
     for (const CheckFinding& finding : findings)
-        code = std::max(code, finding.level == CheckLevel::kRefusal ? 2 : 1);
+        code = std::max(code, finding.level == CheckLevel::Refusal ? 2 : 1);
     return code;
 }
 
@@ -422,7 +422,7 @@ int RunCheck(const SessionConfig& config, std::ostream& out, std::ostream& err) 
         findings = CheckSceneText(*text, config.numberFormat, scenePath);
     } else {
         findings.push_back(
-            {CheckLevel::kRefusal, "", 0, 0, scenePath + ": cannot read the scene file: " + error, ""});
+            {CheckLevel::Refusal, "", 0, 0, scenePath + ": cannot read the scene file: " + error, ""});
     }
     // The palette as the render reads it: a missing one reads as empty.
     const std::string palettePath = JoinPath(config.folder, kPaletteFileName);
@@ -432,7 +432,7 @@ int RunCheck(const SessionConfig& config, std::ostream& out, std::ostream& err) 
 
     std::size_t warnings = 0;
     for (const CheckFinding& finding : findings) {
-        if (finding.level == CheckLevel::kRefusal) {
+        if (finding.level == CheckLevel::Refusal) {
             err << "morva: " << FormatFinding(finding);
         } else if (++warnings <= kMostPrinted) {
             out << FormatFinding(finding);

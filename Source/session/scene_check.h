@@ -14,14 +14,14 @@ namespace morva {
 struct SessionConfig;
 
 enum class CheckLevel : std::uint8_t {
-    kWarning,  // the render accepts it, but does something the writer likely did not mean
-    kRefusal,  // the render refuses the file
+    Warning,  // the render accepts it, but does something the writer likely did not mean
+    Refusal,  // the render refuses the file
 };
 
 // One thing the checker found. A refusal carries the render's own message
 // in what and no place of its own.
 struct CheckFinding {
-    CheckLevel level = CheckLevel::kWarning;
+    CheckLevel level = CheckLevel::Warning;
     std::string place;  // "<file>, line <n>, field <k>"; the file alone for the whole file
     std::size_t line = 0;
     std::size_t field = 0;

@@ -22,7 +22,7 @@ IntegerReading Int(std::string_view text, const NumberFormat& format = kC) {
 
 void ExpectInt(std::string_view text, std::int32_t expected, const NumberFormat& format = kC) {
     const IntegerReading reading = Int(text, format);
-    EXPECT_EQ(reading.fault, NumberFault::kNone) << '"' << text << '"';
+    EXPECT_EQ(reading.fault, NumberFault::None) << '"' << text << '"';
     EXPECT_EQ(reading.value, expected) << '"' << text << '"';
 }
 
@@ -32,7 +32,7 @@ void ExpectIntFault(std::string_view text, NumberFault fault, const NumberFormat
 
 double Real(std::string_view text) {
     const RealReading reading = ParseLenientReal(text);
-    EXPECT_EQ(reading.fault, NumberFault::kNone) << '"' << text << '"';
+    EXPECT_EQ(reading.fault, NumberFault::None) << '"' << text << '"';
     return reading.value;
 }
 
@@ -76,18 +76,18 @@ TEST(IntegerField, PlainAndRoundedValues) {
 TEST(IntegerField, MismatchAndOverflow) {
     for (const char* text : {"", " ", "-", ".", "abc", "12a", "1 2", "1,5", "1e", "1e+", "&H10", "0x10",
                              "1d2", "--1", "nan", "inf"})
-        ExpectIntFault(text, NumberFault::kTypeMismatch);
+        ExpectIntFault(text, NumberFault::TypeMismatch);
     for (const char* text : {"2147483648", "-2147483649", "2147483647.5", "1e10", "1e99999"})
-        ExpectIntFault(text, NumberFault::kOverflow);
+        ExpectIntFault(text, NumberFault::Overflow);
 }
 
 TEST(IntegerField, ByteRange) {
     EXPECT_EQ(ParseIntegerText("255", kC, 0, 255).value, 255);
     EXPECT_EQ(ParseIntegerText("-0.5", kC, 0, 255).value, 0);
-    EXPECT_EQ(ParseIntegerText("256", kC, 0, 255).fault, NumberFault::kOverflow);
-    EXPECT_EQ(ParseIntegerText("-1", kC, 0, 255).fault, NumberFault::kOverflow);
+    EXPECT_EQ(ParseIntegerText("256", kC, 0, 255).fault, NumberFault::Overflow);
+    EXPECT_EQ(ParseIntegerText("-1", kC, 0, 255).fault, NumberFault::Overflow);
     EXPECT_EQ(ParseIntegerText("254.5", kC, 0, 255).value, 254);
-    EXPECT_EQ(ParseIntegerText("255.5", kC, 0, 255).fault, NumberFault::kOverflow);  // rounds to 256
+    EXPECT_EQ(ParseIntegerText("255.5", kC, 0, 255).fault, NumberFault::Overflow);  // rounds to 256
 }
 
 TEST(IntegerField, UserFormatWithCommaPointAndDotGrouping) {
@@ -98,7 +98,7 @@ TEST(IntegerField, UserFormatWithCommaPointAndDotGrouping) {
     ExpectInt("1.000,5", 1000, kGerman);
     // Grouping only between digits, and never after the decimal point.
     for (const char* text : {".100", "100.", "1..000", "1,000.5", "1,2,3"})
-        ExpectIntFault(text, NumberFault::kTypeMismatch, kGerman);
+        ExpectIntFault(text, NumberFault::TypeMismatch, kGerman);
     // The C format takes "1.000" as one.
     ExpectInt("1.000", 1);
 }
@@ -161,11 +161,11 @@ TEST(LenientReal, HexadecimalAndOctal) {
 }
 
 TEST(LenientReal, OnlyMagnitudesBeyondDoubleOverflow) {
-    EXPECT_EQ(ParseLenientReal("1e309").fault, NumberFault::kOverflow);
-    EXPECT_EQ(ParseLenientReal("-1e309").fault, NumberFault::kOverflow);
-    EXPECT_EQ(ParseLenientReal("1e99999999999999999999").fault, NumberFault::kOverflow);
-    EXPECT_EQ(ParseLenientReal("0e99999999999999999999").fault, NumberFault::kNone);
-    EXPECT_EQ(ParseLenientReal("&H" + std::string(300, 'F')).fault, NumberFault::kOverflow);
+    EXPECT_EQ(ParseLenientReal("1e309").fault, NumberFault::Overflow);
+    EXPECT_EQ(ParseLenientReal("-1e309").fault, NumberFault::Overflow);
+    EXPECT_EQ(ParseLenientReal("1e99999999999999999999").fault, NumberFault::Overflow);
+    EXPECT_EQ(ParseLenientReal("0e99999999999999999999").fault, NumberFault::None);
+    EXPECT_EQ(ParseLenientReal("&H" + std::string(300, 'F')).fault, NumberFault::Overflow);
 }
 
 TEST(CheckedFields, MessagesNameThePlaceTheReasonAndTheText) {

@@ -33,7 +33,7 @@ std::vector<CheckFinding> Check(const std::string& text, const NumberFormat& for
                                  const std::string& what, const std::string& fix = "") {
     std::string all;
     for (const CheckFinding& f : found) {
-        if (f.level == CheckLevel::kWarning && f.line == line && f.field == field &&
+        if (f.level == CheckLevel::Warning && f.line == line && f.field == field &&
             f.what.find(what) != std::string::npos && f.fix.find(fix) != std::string::npos)
             return ::testing::AssertionSuccess();
         all += FormatFinding(f);
