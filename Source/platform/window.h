@@ -11,6 +11,11 @@ namespace morva {
 inline constexpr int kKeyEscape = 27;
 inline constexpr int kKeyF11 = 122;
 
+// A key's state as the platform reports it: a signed 16-bit word whose high
+// bit (a negative value) is set while the key is held down.
+using KeyStateWord = std::int16_t;
+inline bool IsKeyDown(KeyStateWord state) { return state < 0; }
+
 // Window geometry, fixed at design time: the picture (raster/picture.h) at
 // the top left of the client area, the status label beneath it.
 inline constexpr int kClientWidth = 640;
@@ -51,8 +56,7 @@ public:
     virtual bool FrameDue() const { return true; }
     virtual void SetLabel(const std::string& text) = 0;
     virtual void ShowError(const std::string& message) = 0;
-    // High bit set (a negative value) while the key is held down.
-    virtual std::int16_t KeyState(int virtualKey) = 0;
+    virtual KeyStateWord KeyState(int virtualKey) = 0;
 };
 
 }  // namespace morva

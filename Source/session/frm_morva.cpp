@@ -80,7 +80,7 @@ FrmMorva::Outcome FrmMorva::Form_Load() {
         ElapsedMs_ = static_cast<std::int32_t>(clock_.TickCount() - StartTick_);
         if ((GroupsDone_ & kCadenceMask) == 0) {
             for (int k = 0; k < 256; ++k) KeyStates_[k] = window_.KeyState(k);
-            if (KeyStates_[kKeyEscape] < 0) {
+            if (IsKeyDown(KeyStates_[kKeyEscape])) {
                 Form_Unload(0);
                 return Outcome::Unloaded;
             }

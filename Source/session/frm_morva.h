@@ -143,7 +143,7 @@ private:
     std::uint32_t StartTick_ = 0;
     std::int32_t ElapsedMs_ = 0;
     float PercentDone_ = 0.0f;
-    std::array<std::int16_t, 256> KeyStates_{};
+    std::array<KeyStateWord, 256> KeyStates_{};  // every key, as read at the latest poll
     std::int64_t groupsTraced_ = 0;
     bool sceneLoaded_ = false;
     bool finished_ = false;

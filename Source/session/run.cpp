@@ -18,7 +18,6 @@
 #include "platform/signals.h"
 #include "platform/terminal.h"
 #include "platform/uniform_random.h"
-#include "session/batch.h"
 #include "session/options.h"
 #include "session/render_report.h"
 
