@@ -197,26 +197,4 @@ std::string RealFaultMessage(std::string_view text, std::string_view where) {
     return std::string(where) + ": overflow: " + QuotedField(text) + " is too large for a real number";
 }
 
-std::int32_t ReadIntegerField(std::string_view text, const NumberFormat& format, std::string_view where) {
-    constexpr auto kMin = std::numeric_limits<std::int32_t>::min();
-    constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
-    const IntegerReading reading = ParseIntegerText(text, format, kMin, kMax);
-    if (reading.fault != NumberFault::None)
-        throw MorvaError(IntegerFaultMessage(reading, text, where, kMin, kMax));
-    return reading.value;
-}
-
-std::uint8_t ReadByteField(std::string_view text, const NumberFormat& format, std::string_view where) {
-    const IntegerReading reading = ParseIntegerText(text, format, 0, 255);
-    if (reading.fault != NumberFault::None)
-        throw MorvaError(IntegerFaultMessage(reading, text, where, 0, 255));
-    return static_cast<std::uint8_t>(reading.value);
-}
-
-double ReadRealField(std::string_view text, std::string_view where) {
-    const RealReading reading = ParseLenientReal(text);
-    if (reading.fault == NumberFault::Overflow) throw MorvaError(RealFaultMessage(text, where));
-    return reading.value;
-}
-
 }  // namespace morva
