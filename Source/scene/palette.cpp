@@ -33,9 +33,8 @@ PaletteReading ReadPalette(std::string_view text, const NumberFormat& format, st
             if (byte.fault == NumberFault::None) {
                 (*tables[c])[lineIndex - kPaletteFirstEntryLine] = static_cast<std::uint8_t>(byte.value);
             } else if (!reading.refusal) {
-                const std::string where = std::string(fileName) + ", line " + std::to_string(raw->number) +
-                                          ", field " + std::to_string(c + 1);
-                reading.refusal = IntegerFaultMessage(byte, fields[c], where, 0, 255);
+                reading.refusal =
+                    IntegerFaultMessage(byte, fields[c], PlaceInFile(fileName, raw->number, c + 1), 0, 255);
             }
         }
     }

@@ -39,12 +39,8 @@ public:
     }
 
 private:
-    // "<file>, line <n>, field <k>" for the user; line 0 means the whole file.
     std::string Place(std::size_t line, std::size_t field = 0) const {
-        std::string place(fileName_);
-        if (line > 0) place += ", line " + std::to_string(line);
-        if (field > 0) place += ", field " + std::to_string(field);
-        return place;
+        return PlaceInFile(fileName_, line, field);
     }
 
     // Keeps the first fault; the reading goes on.
@@ -226,6 +222,13 @@ private:
 };
 
 }  // namespace
+
+std::string PlaceInFile(std::string_view fileName, std::size_t line, std::size_t field) {
+    std::string place(fileName);
+    if (line > 0) place += ", line " + std::to_string(line);
+    if (field > 0) place += ", field " + std::to_string(field);
+    return place;
+}
 
 SceneReading ReadScene(std::string_view text, std::int32_t startSeed, const NumberFormat& format,
                        std::string_view fileName, ReadingReport* report) {

@@ -13,6 +13,10 @@
 
 namespace morva {
 
+// "<file>, line <n>, field <k>" for the user; line 0 means the whole file,
+// field 0 the whole line.
+std::string PlaceInFile(std::string_view fileName, std::size_t line, std::size_t field = 0);
+
 // How a field is converted: a signed 32-bit integer, a byte (0 to 255), or
 // a real read leniently.
 enum class FieldType : std::uint8_t { Integer, Byte, Real };

@@ -10,7 +10,6 @@
 
 #include "platform/error.h"
 #include "platform/files.h"
-#include "scene/fields.h"
 #include "scene/number_reader.h"
 #include "scene/palette.h"
 #include "scene/scene_contract.h"
@@ -47,13 +46,6 @@ std::string Real(double value) {
     char buffer[32];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
     return std::string(buffer, result.ptr);
-}
-
-std::string Place(std::string_view fileName, std::size_t line, std::size_t field = 0) {
-    std::string place(fileName);
-    if (line > 0) place += ", line " + std::to_string(line);
-    if (field > 0) place += ", field " + std::to_string(field);
-    return place;
 }
 
 // What a line kind does, for "... so it is read as <this>".
@@ -161,7 +153,7 @@ public:
         : findings_(findings), fileName_(fileName), userFormat_(userFormat) {}
 
     void Warn(std::size_t line, std::size_t field, std::string what, std::string fix) {
-        findings_.Add({CheckLevel::Warning, Place(fileName_, line, field), line, field, std::move(what),
+        findings_.Add({CheckLevel::Warning, PlaceInFile(fileName_, line, field), line, field, std::move(what),
                        std::move(fix)});
     }
 
