@@ -1,13 +1,10 @@
 #include "session/frm_morva.h"
 
 #include <cmath>
-#include <ostream>
 
 #include "engine/fast_renderer.h"
 #include "engine/group_renderer.h"
-#include "platform/clock.h"
 #include "platform/error.h"
-#include "platform/files.h"
 #include "platform/uniform_random.h"
 
 namespace morva {
@@ -15,11 +12,9 @@ namespace morva {
 FrmMorva::FrmMorva(Window& window, Clock& clock, UniformRandom& uniform, FileSystem& files,
                    SessionConfig config, std::ostream& log)
     : window_(window),
-      clock_(clock),
       uniform_(uniform),
       files_(files),
       config_(std::move(config)),
-      log_(log),
       sessionWindow_(window, *this, log),
       loop_(clock),
       progress_(window),

@@ -124,11 +124,9 @@ private:
     void ProgressStep();
 
     Window& window_;
-    Clock& clock_;
     UniformRandom& uniform_;
     FileSystem& files_;
     SessionConfig config_;
-    std::ostream& log_;
     SessionWindow sessionWindow_;
 
     GlyphFont font_;
