@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                CheckExitCode(findings), refused ? "refuses" : "accepts");
     const std::size_t lines = CutLines(text).size();
     for (const CheckFinding& f : findings) {
-        if (f.level == CheckLevel::kRefusal) continue;
+        if (f.level == CheckLevel::Refusal) continue;
         FUZZ_CHECK(f.line <= lines, "warning at line %zu of %zu", f.line, lines);
         FUZZ_CHECK(fuzz::StartsWith(f.place, kFileName), "warning place \"%s\"", f.place.c_str());
         FUZZ_CHECK(!f.what.empty() && !f.fix.empty(), "warning without text at line %zu", f.line);

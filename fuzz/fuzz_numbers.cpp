@@ -69,10 +69,10 @@ void CheckRoundToInt32(const std::uint8_t* data, std::size_t size) {
 
 void CheckLenientReal(std::string_view text) {
     const RealReading reading = ParseLenientReal(text);
-    if (reading.fault == NumberFault::kOverflow) {
+    if (reading.fault == NumberFault::Overflow) {
         FUZZ_CHECK(reading.value == 0.0, "an overflow reads %g", reading.value);
     } else {
-        FUZZ_CHECK(reading.fault == NumberFault::kNone, "unexpected fault");
+        FUZZ_CHECK(reading.fault == NumberFault::None, "unexpected fault");
         FUZZ_CHECK(std::isfinite(reading.value), "reads %g", reading.value);
     }
     // Blanks and tabs count nowhere.
@@ -84,9 +84,9 @@ void CheckLenientReal(std::string_view text) {
         const std::string copy(text);
         const double oracle = std::strtod(copy.c_str(), nullptr);
         if (std::isinf(oracle)) {
-            FUZZ_CHECK(reading.fault == NumberFault::kOverflow, "\"%s\" should overflow", copy.c_str());
+            FUZZ_CHECK(reading.fault == NumberFault::Overflow, "\"%s\" should overflow", copy.c_str());
         } else {
-            FUZZ_CHECK(reading.fault == NumberFault::kNone && SameDouble(reading.value, oracle),
+            FUZZ_CHECK(reading.fault == NumberFault::None && SameDouble(reading.value, oracle),
                        "\"%s\" reads %.17g, strtod %.17g", copy.c_str(), reading.value, oracle);
         }
     }
@@ -95,7 +95,7 @@ void CheckLenientReal(std::string_view text) {
 void CheckInteger(std::string_view text, const NumberFormat& format, std::int32_t minimum,
                   std::int32_t maximum) {
     const IntegerReading reading = ParseIntegerText(text, format, minimum, maximum);
-    if (reading.fault == NumberFault::kNone) {
+    if (reading.fault == NumberFault::None) {
         FUZZ_CHECK(reading.value >= minimum && reading.value <= maximum, "%d outside %d..%d", reading.value,
                    minimum, maximum);
     } else {
@@ -114,11 +114,11 @@ void CheckInteger(std::string_view text, const NumberFormat& format, std::int32_
         const long long oracle = std::strtoll(copy.c_str(), nullptr, 10);
         const bool inRange = errno != ERANGE && oracle >= minimum && oracle <= maximum;
         if (inRange) {
-            FUZZ_CHECK(reading.fault == NumberFault::kNone && reading.value == oracle,
+            FUZZ_CHECK(reading.fault == NumberFault::None && reading.value == oracle,
                        "\"%s\" reads %d (fault %d)", copy.c_str(), reading.value,
                        static_cast<int>(reading.fault));
         } else {
-            FUZZ_CHECK(reading.fault == NumberFault::kOverflow, "\"%s\" should overflow", copy.c_str());
+            FUZZ_CHECK(reading.fault == NumberFault::Overflow, "\"%s\" should overflow", copy.c_str());
         }
     }
     // In the C format a plain decimal rounds as the real reader reads it.
@@ -127,12 +127,12 @@ void CheckInteger(std::string_view text, const NumberFormat& format, std::int32_
         maximum == std::numeric_limits<std::int32_t>::max()) {
         const RealReading real = ParseLenientReal(text);
         const std::optional<std::int32_t> rounded =
-            real.fault == NumberFault::kNone ? RoundToInt32(real.value) : std::nullopt;
+            real.fault == NumberFault::None ? RoundToInt32(real.value) : std::nullopt;
         if (rounded) {
-            FUZZ_CHECK(reading.fault == NumberFault::kNone && reading.value == *rounded,
+            FUZZ_CHECK(reading.fault == NumberFault::None && reading.value == *rounded,
                        "integer %d, real %.17g", reading.value, real.value);
         } else {
-            FUZZ_CHECK(reading.fault == NumberFault::kOverflow, "should overflow");
+            FUZZ_CHECK(reading.fault == NumberFault::Overflow, "should overflow");
         }
     }
 }

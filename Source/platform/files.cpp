@@ -171,6 +171,8 @@ private:
 
 }  // namespace
 
+std::string TooLargeToRead() { return "larger than " + std::to_string(kMaxReadSize >> 20) + " MiB"; }
+
 std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path, std::string* error) {
     // Only regular files: a pipe or a device (a link to /dev/zero, say)
     // could hang the program or never end. A look before the open keeps
@@ -191,7 +193,7 @@ std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path, st
     const int flags = ::fcntl(fd.get(), F_GETFL);
     if (flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
     if (info.st_size > kMaxReadSize) {
-        if (error) *error = "larger than " + std::to_string(kMaxReadSize >> 20) + " MiB";
+        if (error) *error = TooLargeToRead();
         return std::nullopt;
     }
     std::string content;
@@ -206,7 +208,7 @@ std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path, st
         if (n == 0) break;
         content.append(buffer, static_cast<std::size_t>(n));
         if (static_cast<std::int64_t>(content.size()) > kMaxReadSize) {
-            if (error) *error = "larger than " + std::to_string(kMaxReadSize >> 20) + " MiB";
+            if (error) *error = TooLargeToRead();
             return std::nullopt;
         }
     }

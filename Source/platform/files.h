@@ -10,6 +10,8 @@ namespace morva {
 // The largest text file the program reads; a scene or palette is a few
 // kilobytes, and anything near this is a mistake.
 inline constexpr std::int64_t kMaxReadSize = std::int64_t{512} << 20;
+// The reason ReadFile gives for a file over that size.
+std::string TooLargeToRead();
 
 // The file operations of the program, behind a seam that tests replace.
 class FileSystem {

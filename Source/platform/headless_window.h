@@ -22,7 +22,7 @@ public:
     bool FrameDue() const override { return false; }
     void SetLabel(const std::string&) override {}
     void ShowError(const std::string&) override {}
-    std::int16_t KeyState(int) override { return 0; }
+    KeyStateWord KeyState(int) override { return 0; }
 
 private:
     std::vector<std::uint8_t> picture_;

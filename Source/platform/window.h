@@ -1,8 +1,9 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
+
+#include "raster/picture.h"
 
 namespace morva {
 
@@ -10,41 +11,18 @@ namespace morva {
 inline constexpr int kKeyEscape = 27;
 inline constexpr int kKeyF11 = 122;
 
-// Window geometry, fixed at design time.
-inline constexpr int kPictureWidth = 640;
-inline constexpr int kPictureHeight = 480;
+// A key's state as the platform reports it: a signed 16-bit word whose high
+// bit (a negative value) is set while the key is held down.
+using KeyStateWord = std::int16_t;
+inline bool IsKeyDown(KeyStateWord state) { return state < 0; }
+
+// Window geometry, fixed at design time: the picture (raster/picture.h) at
+// the top left of the client area, the status label beneath it.
 inline constexpr int kClientWidth = 640;
 inline constexpr int kClientHeight = 511;
 inline constexpr int kLabelTop = 480;
 inline constexpr int kLabelHeight = 33;
 inline constexpr char kWindowCaption[] = "MORVA 1.1";
-
-// One entry of a picture's colour table.
-struct Rgb {
-    std::uint8_t r, g, b;
-    bool operator==(const Rgb&) const = default;
-};
-
-// The colours through which an 8-bit picture is shown: entry i is the colour
-// of byte value i.
-using ColourTable = std::array<Rgb, 256>;
-
-// The window picture's pixel memory as the platform describes it: one byte
-// per pixel, bottom row first.
-struct PictureMemory {
-    std::uint8_t* bits = nullptr;
-    int bitsPerPixel = 0;
-    int widthBytes = 0;  // bytes per pixel row
-    int height = 0;      // rows
-};
-
-// Bytes per row of a picture of the window's width at a bit depth.
-inline int PictureWidthBytes(int bitsPerPixel) { return kPictureWidth * ((bitsPerPixel + 7) / 8); }
-
-// The memory of a picture that a window keeps in one byte block.
-inline PictureMemory DescribePicture(std::uint8_t* bits, int bitsPerPixel) {
-    return {bits, bitsPerPixel, PictureWidthBytes(bitsPerPixel), kPictureHeight};
-}
 
 // What the window reports to its owner while it processes its messages.
 class WindowHandler {
@@ -78,8 +56,7 @@ public:
     virtual bool FrameDue() const { return true; }
     virtual void SetLabel(const std::string& text) = 0;
     virtual void ShowError(const std::string& message) = 0;
-    // High bit set (a negative value) while the key is held down.
-    virtual std::int16_t KeyState(int virtualKey) = 0;
+    virtual KeyStateWord KeyState(int virtualKey) = 0;
 };
 
 }  // namespace morva

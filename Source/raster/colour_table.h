@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/window.h"
+#include "raster/picture.h"
 
 namespace morva {
 

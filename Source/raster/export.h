@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/window.h"
 #include "raster/grid.h"
+#include "raster/picture.h"
 
 namespace morva {
 

@@ -3,7 +3,7 @@
 #include <cassert>
 #include <cstdint>
 
-#include "platform/window.h"
+#include "raster/picture.h"
 
 namespace morva {
 

@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "platform/window.h"
+#include "raster/picture.h"
 
 namespace morva {
 

@@ -45,7 +45,7 @@ std::string FormatReal(double value, int significantDigits) {
 
 IntegerReading ParseIntegerText(std::string_view text, const NumberFormat& format, std::int32_t minimum,
                                 std::int32_t maximum) {
-    const IntegerReading mismatch{0, NumberFault::kTypeMismatch};
+    const IntegerReading mismatch{0, NumberFault::TypeMismatch};
     std::size_t pos = 0;
     auto startsWith = [&](std::string_view what) {
         return !what.empty() && text.substr(pos, what.size()) == what;
@@ -99,8 +99,8 @@ IntegerReading ParseIntegerText(std::string_view text, const NumberFormat& forma
 
     const double unrounded = ConvertNormalised(normalised);
     const std::optional<std::int32_t> rounded = RoundToInt32(unrounded);
-    if (!rounded || *rounded < minimum || *rounded > maximum) return {0, NumberFault::kOverflow, unrounded};
-    return {*rounded, NumberFault::kNone, unrounded};
+    if (!rounded || *rounded < minimum || *rounded > maximum) return {0, NumberFault::Overflow, unrounded};
+    return {*rounded, NumberFault::None, unrounded};
 }
 
 RealReading ParseLenientReal(std::string_view text) {
@@ -181,38 +181,20 @@ RealReading ParseLenientReal(std::string_view text) {
         }
     }
     const double value = ConvertNormalised(normalised);
-    if (std::isinf(value)) return {0.0, NumberFault::kOverflow, end};
-    return {value, NumberFault::kNone, end};
+    if (std::isinf(value)) return {0.0, NumberFault::Overflow, end};
+    return {value, NumberFault::None, end};
 }
 
-std::int32_t ReadIntegerField(std::string_view text, const NumberFormat& format, std::string_view where) {
-    constexpr auto kMin = std::numeric_limits<std::int32_t>::min();
-    constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
-    const IntegerReading reading = ParseIntegerText(text, format, kMin, kMax);
-    if (reading.fault == NumberFault::kTypeMismatch)
-        throw MorvaError(std::string(where) + ": type mismatch: " + QuotedField(text) + " is not a number");
-    if (reading.fault == NumberFault::kOverflow)
-        throw MorvaError(std::string(where) + ": overflow: " + QuotedField(text) + " is outside the range " +
-                         std::to_string(kMin) + " to " + std::to_string(kMax));
-    return reading.value;
+std::string IntegerFaultMessage(const IntegerReading& reading, std::string_view text, std::string_view where,
+                                std::int32_t minimum, std::int32_t maximum) {
+    if (reading.fault == NumberFault::TypeMismatch)
+        return std::string(where) + ": type mismatch: " + QuotedField(text) + " is not a number";
+    return std::string(where) + ": overflow: " + QuotedField(text) + " is outside the range " +
+           std::to_string(minimum) + " to " + std::to_string(maximum);
 }
 
-std::uint8_t ReadByteField(std::string_view text, const NumberFormat& format, std::string_view where) {
-    const IntegerReading reading = ParseIntegerText(text, format, 0, 255);
-    if (reading.fault == NumberFault::kTypeMismatch)
-        throw MorvaError(std::string(where) + ": type mismatch: " + QuotedField(text) + " is not a number");
-    if (reading.fault == NumberFault::kOverflow)
-        throw MorvaError(std::string(where) + ": overflow: " + QuotedField(text) +
-                         " is outside the range 0 to 255");
-    return static_cast<std::uint8_t>(reading.value);
-}
-
-double ReadRealField(std::string_view text, std::string_view where) {
-    const RealReading reading = ParseLenientReal(text);
-    if (reading.fault == NumberFault::kOverflow)
-        throw MorvaError(std::string(where) + ": overflow: " + QuotedField(text) +
-                         " is too large for a real number");
-    return reading.value;
+std::string RealFaultMessage(std::string_view text, std::string_view where) {
+    return std::string(where) + ": overflow: " + QuotedField(text) + " is too large for a real number";
 }
 
 }  // namespace morva

@@ -10,18 +10,18 @@
 
 namespace morva {
 
-enum class NumberFault : std::uint8_t { kNone, kTypeMismatch, kOverflow };
+enum class NumberFault : std::uint8_t { None, TypeMismatch, Overflow };
 
 struct IntegerReading {
     std::int32_t value = 0;
-    NumberFault fault = NumberFault::kNone;
+    NumberFault fault = NumberFault::None;
     // The number the text holds, before rounding (when it is a number).
     double unrounded = 0.0;
 };
 
 struct RealReading {
     double value = 0.0;
-    NumberFault fault = NumberFault::kNone;
+    NumberFault fault = NumberFault::None;
     // Characters of the text up to the end of the number read; 0 when the
     // text holds nothing readable. Whatever follows, blanks aside, was not
     // read.
@@ -75,11 +75,13 @@ RealReading ParseLenientReal(std::string_view text);
 // characters and its length, so that a message stays readable.
 std::string QuotedField(std::string_view text);
 
-// The checked helpers of the scene and palette readers. where names the
-// place of the field for the user ("MORVA.TXT, line 3, field 2"); a fault
-// throws MorvaError "<where>: <reason>" quoting the field's text.
-std::int32_t ReadIntegerField(std::string_view text, const NumberFormat& format, std::string_view where);
-std::uint8_t ReadByteField(std::string_view text, const NumberFormat& format, std::string_view where);
-double ReadRealField(std::string_view text, std::string_view where);
+// Why a faulty field is refused, naming where it is for the user
+// ("MORVA.TXT, line 3, field 2") and quoting its text: "<where>: type
+// mismatch: ..." or "<where>: overflow: ..." for an integer field read
+// with minimum..maximum, "<where>: overflow: ..." for a real field beyond
+// the double range.
+std::string IntegerFaultMessage(const IntegerReading& reading, std::string_view text, std::string_view where,
+                                std::int32_t minimum, std::int32_t maximum);
+std::string RealFaultMessage(std::string_view text, std::string_view where);
 
 }  // namespace morva

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/error.h"
 #include "platform/files.h"
 #include "scene/fields.h"
 #include "scene/number_reader.h"
@@ -9,14 +10,17 @@
 
 namespace morva {
 
-PaletteRGB ParsePalette(std::string_view text, const NumberFormat& format, std::string_view fileName) {
-    PaletteRGB palette;
-    std::array<std::uint8_t, kPaletteEntries>* const tables[] = {&palette.PaletteR, &palette.PaletteG,
-                                                                 &palette.PaletteB};
+PaletteReading ReadPalette(std::string_view text, const NumberFormat& format, std::string_view fileName,
+                           ReadingReport* report) {
+    PaletteReading reading;
+    std::array<std::uint8_t, kPaletteEntries>* const tables[] = {
+        &reading.palette.PaletteR, &reading.palette.PaletteG, &reading.palette.PaletteB};
     // The entries sit at fixed line numbers; a short file simply ends early.
     // Lines are taken only as far as the last entry, and only the three
     // fields that are read are cut out of each.
     for (LineCursor cursor(text); const std::optional<NumberedLine> raw = cursor.Next();) {
+        // Without a report nothing after the first fault is of use.
+        if (reading.refusal && !report) break;
         const std::size_t lineIndex = raw->number - 1;
         if (lineIndex >= kPaletteFirstEntryLine + kPaletteEntries) break;
         if (lineIndex < kPaletteFirstEntryLine) continue;
@@ -24,12 +28,23 @@ PaletteRGB ParsePalette(std::string_view text, const NumberFormat& format, std::
         if (!line) continue;
         const std::vector<std::string_view> fields = SplitFields(*line, kPaletteEntryFields);
         for (std::size_t c = 0; c < kPaletteEntryFields && c < fields.size(); ++c) {
-            const std::string where = std::string(fileName) + ", line " + std::to_string(raw->number) +
-                                      ", field " + std::to_string(c + 1);
-            (*tables[c])[lineIndex - kPaletteFirstEntryLine] = ReadByteField(fields[c], format, where);
+            const IntegerReading byte = ParseIntegerText(fields[c], format, 0, 255);
+            if (report) report->OnField({raw->number, c + 1, fields[c], FieldType::Byte, byte, {}});
+            if (byte.fault == NumberFault::None) {
+                (*tables[c])[lineIndex - kPaletteFirstEntryLine] = static_cast<std::uint8_t>(byte.value);
+            } else if (!reading.refusal) {
+                reading.refusal =
+                    IntegerFaultMessage(byte, fields[c], PlaceInFile(fileName, raw->number, c + 1), 0, 255);
+            }
         }
     }
-    return palette;
+    return reading;
+}
+
+PaletteRGB ParsePalette(std::string_view text, const NumberFormat& format, std::string_view fileName) {
+    PaletteReading reading = ReadPalette(text, format, fileName, nullptr);
+    if (reading.refusal) throw MorvaError(*reading.refusal);
+    return reading.palette;
 }
 
 PaletteRGB LoadPalette(FileSystem& files, const std::string& folder, const NumberFormat& format) {

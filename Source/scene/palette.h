@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "scene/scene.h"
+#include "scene/scene_reader.h"
 
 namespace morva {
 
@@ -23,6 +24,21 @@ struct PaletteRGB {
     std::array<std::uint8_t, kPaletteEntries> PaletteR{}, PaletteG{}, PaletteB{};
 };
 
+// A whole reading of palette text.
+struct PaletteReading {
+    PaletteRGB palette;
+    // The render's message for the first faulty field; the palette is then
+    // of no use.
+    std::optional<std::string> refusal;
+};
+
+// Reads palette text as ParsePalette does. report, when given, hears of
+// every entry field, also after a fault: the first fault is kept as the
+// refusal and the rest is still read. Without a report the reading ends
+// at the first fault.
+PaletteReading ReadPalette(std::string_view text, const NumberFormat& format, std::string_view fileName,
+                           ReadingReport* report);
+
 // Reads palette text: lines 3 to 258 (counted from 0) hold entries 0 to 255
 // as red, green and blue separated by single spaces; the three lines before
 // them and everything after them are not read. A line or field that is not
@@ -33,7 +49,8 @@ PaletteRGB ParsePalette(std::string_view text, const NumberFormat& format,
 
 // Reads MORVA.pal from the folder; a missing or unreadable file reads as
 // empty text and leaves every entry 0. A path that is not a regular file (a
-// pipe, a folder) is refused: MorvaError naming it.
+// pipe, a folder), or a file over the read limit, is refused: MorvaError
+// naming it.
 PaletteRGB LoadPalette(FileSystem& files, const std::string& folder, const NumberFormat& format);
 
 }  // namespace morva

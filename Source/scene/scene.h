@@ -63,7 +63,8 @@ NumberFormat UserNumberFormat();
 // Parses scene text and computes the derived values. startSeed is the seed
 // drawn at start-up, kept unless a "_setseed" line replaces it. HighSpeed
 // starts on. Throws MorvaError naming fileName, the line where there is one,
-// and the reason, for every scene that cannot render correctly.
+// and the reason, for every scene that cannot render correctly. The reading
+// itself is ReadScene's (scene/scene_reader.h), which --check shares.
 Scene ParseScene(std::string_view text, std::int32_t startSeed, const NumberFormat& format,
                  std::string_view fileName = kSceneFileName);
 

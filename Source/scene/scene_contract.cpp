@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "platform/window.h"
+#include "raster/picture.h"
 
 namespace morva {
 

@@ -19,37 +19,37 @@ bool IsSeedKeyword(std::string_view line) {
 }  // namespace
 
 SceneLine KindOfSceneLine(std::string_view line) {
-    if (line.empty()) return SceneLine::kComment;
+    if (line.empty()) return SceneLine::Comment;
     switch (line.front()) {
         case '_':
-            return IsSeedKeyword(line) ? SceneLine::kSeed : SceneLine::kIgnoredDirective;
+            return IsSeedKeyword(line) ? SceneLine::Seed : SceneLine::IgnoredDirective;
         case 'h':
-            return SceneLine::kHeader;
+            return SceneLine::Header;
         case 'D':
-            return SceneLine::kHiRes;
+            return SceneLine::HiRes;
         case 'S':
-            return SceneLine::kStandardSpeed;
+            return SceneLine::StandardSpeed;
         case 'a':
-            return SceneLine::kAffine;
+            return SceneLine::Affine;
         case 'p':
-            return SceneLine::kProjective;
+            return SceneLine::Projective;
         case 's':
-            return SceneLine::kQuadratic;
+            return SceneLine::Quadratic;
         default:
-            return SceneLine::kComment;
+            return SceneLine::Comment;
     }
 }
 
 std::size_t FieldsRead(SceneLine kind) {
     switch (kind) {
-        case SceneLine::kHeader:
+        case SceneLine::Header:
             return 8;
-        case SceneLine::kSeed:
+        case SceneLine::Seed:
             return 1;
-        case SceneLine::kAffine:
+        case SceneLine::Affine:
             return 7;
-        case SceneLine::kProjective:
-        case SceneLine::kQuadratic:
+        case SceneLine::Projective:
+        case SceneLine::Quadratic:
             return 13;
         default:
             return 0;

@@ -10,15 +10,15 @@ namespace morva {
 // exactly (case matters); only for "_" lines is the whole first field looked
 // at. Everything else is a comment.
 enum class SceneLine : std::uint8_t {
-    kSeed,              // "_setseed" in any case: the seed
-    kIgnoredDirective,  // any other "_" line
-    kHeader,            // "h"
-    kHiRes,             // "D": high resolution, 16 times the groups
-    kStandardSpeed,     // "S": the floating-point selection
-    kAffine,            // "a"
-    kProjective,        // "p"
-    kQuadratic,         // "s"
-    kComment,
+    Seed,              // "_setseed" in any case: the seed
+    IgnoredDirective,  // any other "_" line
+    Header,            // "h"
+    HiRes,             // "D": high resolution, 16 times the groups
+    StandardSpeed,     // "S": the floating-point selection
+    Affine,            // "a"
+    Projective,        // "p"
+    Quadratic,         // "s"
+    Comment,
 };
 
 // The kind of a usable line (see UsableLine: at least one character, the
@@ -31,7 +31,7 @@ std::size_t FieldsRead(SceneLine kind);
 
 // Whether the kind fills the next slot of the transform table.
 inline bool IsTransform(SceneLine kind) {
-    return kind == SceneLine::kAffine || kind == SceneLine::kProjective || kind == SceneLine::kQuadratic;
+    return kind == SceneLine::Affine || kind == SceneLine::Projective || kind == SceneLine::Quadratic;
 }
 
 }  // namespace morva

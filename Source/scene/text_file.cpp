@@ -9,8 +9,13 @@
 namespace morva {
 
 std::string TextFileService::fsoReadFile(const std::string& FileName) const {
-    std::optional<std::string> content = files_.ReadFile(FileName, nullptr);
-    return content ? std::move(*content) : std::string();
+    std::string error;
+    std::optional<std::string> content = files_.ReadFile(FileName, &error);
+    if (content) return std::move(*content);
+    // A file the program will not read whole is no missing file: reading
+    // it as empty would hide it.
+    if (error == TooLargeToRead()) throw MorvaError(FileName + ": cannot read the file: " + error);
+    return std::string();
 }
 
 bool TextFileService::fsoRecordFile(const std::string& FileName, std::string_view Str,

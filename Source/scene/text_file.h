@@ -16,7 +16,8 @@ public:
 
     // The whole content of the file with its line ends as they stand, or the
     // empty string when the file is missing, unreadable or empty. A path
-    // that is not a regular file (a folder, a pipe) is refused: MorvaError.
+    // that is not a regular file (a folder, a pipe), or a file larger than
+    // the program reads (kMaxReadSize), is refused: MorvaError.
     std::string fsoReadFile(const std::string& FileName) const;
 
     // Replaces the file whole with exactly the bytes of Str (no line end is

@@ -101,17 +101,17 @@ FitReport FitScene(const Scene& scene, std::string_view text) {
     std::vector<std::string_view> fields;
     for (LineCursor cursor(text); const std::optional<NumberedLine> raw = cursor.Next();) {
         const std::optional<std::string_view> line = UsableLine(raw->text);
-        if (!line || KindOfSceneLine(*line) != SceneLine::kHeader) continue;
+        if (!line || KindOfSceneLine(*line) != SceneLine::Header) continue;
         report.headerLine = raw->number;
         fields = SplitFields(*line);
     }
 
     switch (report.attractor.state) {
         case AttractorState::kDiverges:
-            report.outcome = FitOutcome::kDiverges;
+            report.outcome = FitOutcome::Diverges;
             return report;
         case AttractorState::kDrifts:
-            report.outcome = FitOutcome::kDrifts;
+            report.outcome = FitOutcome::Drifts;
             return report;
         case AttractorState::kSettled:
             break;
@@ -120,7 +120,7 @@ FitReport FitScene(const Scene& scene, std::string_view text) {
     const std::optional<Framing> framing = FrameExtent(extent);
     if (!framing) {
         report.outcome =
-            extent.Width() == 0.0 && extent.Height() == 0.0 ? FitOutcome::kPoint : FitOutcome::kTooLarge;
+            extent.Width() == 0.0 && extent.Height() == 0.0 ? FitOutcome::Point : FitOutcome::TooLarge;
         return report;
     }
     report.framing = *framing;
@@ -141,12 +141,12 @@ std::string FitText(const FitReport& report, std::string_view fileName) {
                       std::string(fileName) + " with its own maps and selection, after " +
                       std::to_string(kFitWarmUp) + " thrown away\n";
     switch (report.outcome) {
-        case FitOutcome::kDiverges:
+        case FitOutcome::Diverges:
             return out + "the point runs off: " + std::to_string(sample.nonFinite) + " of " +
                    std::to_string(sample.traced) +
                    " points were infinite or not a number, so there is no attractor to frame; the maps must "
                    "shrink the plane, at least on average\n";
-        case FitOutcome::kDrifts:
+        case FitOutcome::Drifts:
             return out +
                    "the point does not settle: the first and the second half of the points lie in different "
                    "places (x from " +
@@ -170,10 +170,10 @@ std::string FitText(const FitReport& report, std::string_view fileName) {
            " of the points land on the picture; the attractor maps to " + MappedText(e, c) + "\n";
 
     switch (report.outcome) {
-        case FitOutcome::kPoint:
+        case FitOutcome::Point:
             return out + "every point falls on (" + Real(e.xMin, 17) + ", " + Real(e.yMin, 17) +
                    "): the attractor is a single point, and no scale frames it\n";
-        case FitOutcome::kTooLarge:
+        case FitOutcome::TooLarge:
             return out + "the attractor is " + Real(e.Width()) + " by " + Real(e.Height()) +
                    " scene units: even the smallest whole-number scale, 1, cannot fit it into the picture; "
                    "shrink the maps' offsets (E, F) and the header scales follow\n";
@@ -200,7 +200,7 @@ int RunFit(const SessionConfig& config, std::ostream& out, std::ostream& err) {
         const std::optional<std::string> text = files.ReadFile(path, nullptr);
         const FitReport report = FitScene(scene, text ? *text : std::string());
         out << FitText(report, path);
-        return report.outcome == FitOutcome::kFramed ? 0 : 1;
+        return report.outcome == FitOutcome::Framed ? 0 : 1;
     } catch (const MorvaError& error) {
         err << "morva: " << error.what() << std::endl;
         return 2;

@@ -41,15 +41,15 @@ inline constexpr double kFitMargin = 0.05;
 std::optional<Framing> FrameExtent(const Extent& extent);
 
 enum class FitOutcome : std::uint8_t {
-    kFramed,
-    kDiverges,  // the point runs off to infinity
-    kDrifts,    // the point does not settle in one region
-    kPoint,     // every point falls on one spot
-    kTooLarge,  // wider than a scale of 1 can show
+    Framed,
+    Diverges,  // the point runs off to infinity
+    Drifts,    // the point does not settle in one region
+    Point,     // every point falls on one spot
+    TooLarge,  // wider than a scale of 1 can show
 };
 
 struct FitReport {
-    FitOutcome outcome = FitOutcome::kFramed;
+    FitOutcome outcome = FitOutcome::Framed;
     AttractorSample sample;
     AttractorExtent attractor;
     Framing current;  // the scene's own header

@@ -1,46 +1,26 @@
 #include "session/frm_morva.h"
 
-#include <algorithm>
 #include <cmath>
-#include <ostream>
 
 #include "engine/fast_renderer.h"
 #include "engine/group_renderer.h"
-#include "platform/clock.h"
 #include "platform/error.h"
-#include "platform/files.h"
 #include "platform/uniform_random.h"
-#include "raster/bmp_writer.h"
-#include "session/progress.h"
 
 namespace morva {
-
-namespace {
-
-// Keyboard poll, progress step and message processing share this cadence.
-constexpr std::int32_t kCadenceMask = 127;
-
-ColourTable PaletteColours(const PaletteRGB& palette) {
-    ColourTable colours{};
-    for (int i = 0; i < 256; ++i)
-        colours[i] = {palette.PaletteR[i], palette.PaletteG[i], palette.PaletteB[i]};
-    return colours;
-}
-
-}  // namespace
 
 FrmMorva::FrmMorva(Window& window, Clock& clock, UniformRandom& uniform, FileSystem& files,
                    SessionConfig config, std::ostream& log)
     : window_(window),
-      clock_(clock),
       uniform_(uniform),
       files_(files),
       config_(std::move(config)),
-      log_(log) {
-    window_.SetHandler(this);
-}
+      sessionWindow_(window, *this, log),
+      loop_(clock),
+      progress_(window),
+      outputs_(files, config_, log) {}
 
-FrmMorva::~FrmMorva() { window_.SetHandler(nullptr); }
+FrmMorva::~FrmMorva() = default;
 
 void FrmMorva::StartUp() {
     window_.Show();
@@ -57,7 +37,7 @@ void FrmMorva::StartUp() {
     sceneLoaded_ = true;
     renderer_ = config_.reference ? MakeReferenceRenderer(scene_, uniform_)
                                   : MakeFastRenderer(scene_, uniform_, config_.threads);
-    StartTick_ = clock_.TickCount();
+    loop_.TakeStartTick();
 }
 
 FrmMorva::Outcome FrmMorva::Form_Load() {
@@ -72,43 +52,20 @@ FrmMorva::Outcome FrmMorva::Form_Load() {
     if (unloaded_) return Outcome::Unloaded;
     if (beforeRender_) beforeRender_();
 
-    GroupsDone_ = 0;
-    GroupsThisSecond_ = 0;
-    GroupsPerSecond_ = 0;
+    loop_.Begin(scene_.settings.GroupTarget);
     for (;;) {
         if (StopSignal() != 0) return Outcome::Stopped;
-        ElapsedMs_ = static_cast<std::int32_t>(clock_.TickCount() - StartTick_);
-        if ((GroupsDone_ & kCadenceMask) == 0) {
-            for (int k = 0; k < 256; ++k) KeyStates_[k] = window_.KeyState(k);
-            if (KeyStates_[kKeyEscape] < 0) {
-                Form_Unload(0);
-                return Outcome::Unloaded;
-            }
+        loop_.ReadElapsed();
+        if (loop_.AtCadence() && sessionWindow_.PollEscape()) {
+            Form_Unload(0);
+            return Outcome::Unloaded;
         }
-        CountSpeed();
-        // Between two polls nothing outside the loop looks at the tables, so
-        // the groups up to the next message processing run as one batch; the
-        // passes' own bookkeeping follows, in order.
-        const int batch = (GroupsDone_ & kCadenceMask) == 0 ? 1 : BatchLength();
+        loop_.CountSpeed();
+        const int batch = loop_.BatchLength();
         TraceGroups(batch);
-        bool reached = false;
-        for (int pass = 0; pass < batch; ++pass) {
-            if (pass > 0) {
-                ElapsedMs_ = static_cast<std::int32_t>(clock_.TickCount() - StartTick_);
-                CountSpeed();
-            }
-            if (GroupsDone_ >= scene_.settings.GroupTarget) {
-                reached = true;
-                break;
-            }
-            ++GroupsThisSecond_;
-            ++GroupsDone_;
-        }
-        if (reached) break;
-        if ((GroupsDone_ & kCadenceMask) == 0) {
-            if (window_.FrameDue()) {
-                renderer_->Flush(raster_, GroupRenderer::FlushScope::Picture);
-            }
+        if (loop_.EndPasses(batch)) break;
+        if (loop_.AtCadence()) {
+            if (window_.FrameDue()) renderer_->Flush(raster_, GroupRenderer::FlushScope::Picture);
             window_.ProcessMessages();
             if (unloaded_) return Outcome::Unloaded;
         }
@@ -120,23 +77,6 @@ FrmMorva::Outcome FrmMorva::Form_Load() {
     return Outcome::Finished;
 }
 
-int FrmMorva::BatchLength() const {
-    // Up to the group after which messages are processed, and never past
-    // the last group of the render.
-    const std::int32_t last =
-        std::min(GroupsDone_ | kCadenceMask, std::max(scene_.settings.GroupTarget, GroupsDone_));
-    return static_cast<int>(last - GroupsDone_ + 1);
-}
-
-void FrmMorva::CountSpeed() {
-    const float t = clock_.SecondsSinceMidnight();
-    if (std::floor(t) != std::floor(LastTimer_)) {
-        GroupsPerSecond_ = GroupsThisSecond_;
-        GroupsThisSecond_ = 0;
-    }
-    LastTimer_ = t;
-}
-
 void FrmMorva::TraceGroups(int count) {
     renderer_->DrawGroups(engine_, raster_, count);
     groupsTraced_ += count;
@@ -144,21 +84,8 @@ void FrmMorva::TraceGroups(int count) {
 }
 
 void FrmMorva::ProgressStep() {
-    if ((GroupsDone_ & kCadenceMask) != 0) return;
-    const SceneSettings& s = scene_.settings;
-    PercentDone_ = PercentDone(GroupsDone_, s.GroupTarget);
-    ProgressInputs in;
-    in.GroupsDone = GroupsDone_;
-    in.GroupTarget = s.GroupTarget;
-    in.GroupsPerSecond = GroupsPerSecond_;
-    in.ElapsedMs = ElapsedMs_;
-    in.InitialSeed = s.InitialSeed;
-    in.HiRes = s.HiRes;
-    in.HighSpeed = s.HighSpeed;
-    if (auto text = ProgressText(in)) {
-        window_.SetLabel(*text);
-        if (progressListener_) progressListener_(in);
-    }
+    if (!loop_.AtCadence()) return;
+    progress_.Step(loop_.Figures(scene_.settings));
     // Frames the display could not show are not drawn at all.
     if (!window_.FrameDue()) return;
     renderer_->Flush(raster_, GroupRenderer::FlushScope::Picture);
@@ -199,60 +126,18 @@ void FrmMorva::SaveFiles() {
     SaveCountFile(CountFile::Screen);
 }
 
-std::string FrmMorva::CountFilePath(CountFile file) const {
-    const std::string& folder = config_.outFolder.empty() ? config_.folder : config_.outFolder;
-    return JoinPath(folder, file == CountFile::HiRes ? kHiResBmpFileName : kBmpFileName);
-}
+std::string FrmMorva::CountFilePath(CountFile file) const { return outputs_.CountFilePath(file); }
 
 void FrmMorva::SaveCountFile(CountFile file) {
     BringTablesUpToDate();
-    const std::string& folder = config_.outFolder.empty() ? config_.folder : config_.outFolder;
-    if (file == CountFile::HiRes) {
-        SaveHiResBmp(files_, folder, raster_, scene_.settings.Exposure);
-    } else {
-        SaveBmp(files_, folder, raster_, scene_.settings.Exposure);
-    }
-    log_ << "morva: wrote " << CountFilePath(file) << std::endl;
+    outputs_.SaveCountFile(file, raster_, scene_.settings.Exposure);
 }
 
-const std::string& FrmMorva::ExportPath(Export which) const {
-    const ExportRequest& request = config_.exports;
-    switch (which) {
-        case Export::Picture:
-            return request.picture;
-        case Export::HiResPicture:
-            return request.hiResPicture;
-        case Export::Counts:
-            break;
-    }
-    return request.counts;
-}
+const std::string& FrmMorva::ExportPath(Export which) const { return outputs_.ExportPath(which); }
 
 void FrmMorva::SaveExport(Export which) {
     BringTablesUpToDate();
-    const std::string& path = ExportPath(which);
-    const std::int32_t exposure = scene_.settings.Exposure;
-    const ColourTable colours = PictureColourTable(config_.exports.colours, PaletteColours(palette_));
-    std::vector<std::uint8_t> bytes;
-    switch (which) {
-        case Export::Picture:
-            bytes = EncodePicture(raster_.HitBuffer(), exposure, colours, ImageFormatOf(path, "--picture"));
-            break;
-        case Export::HiResPicture:
-            bytes = EncodePicture(raster_.HiResBuffer(), exposure, colours,
-                                  ImageFormatOf(path, "--hires-picture"));
-            break;
-        case Export::Counts:
-            bytes = EncodeCountsPng(scene_.settings.HiRes ? raster_.HiResBuffer() : raster_.HitBuffer());
-            break;
-    }
-    files_.ReplaceFile(path, bytes);
-    log_ << "morva: wrote " << path << std::endl;
-}
-
-void FrmMorva::ReportError(const std::string& message) {
-    log_ << ErrorLine(message) << std::flush;
-    window_.ShowError(message);
+    outputs_.SaveExport(which, raster_, scene_.settings, palette_);
 }
 
 }  // namespace morva

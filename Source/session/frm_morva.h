@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -15,7 +14,10 @@
 #include "raster/raster.h"
 #include "scene/palette.h"
 #include "scene/scene.h"
+#include "session/output_files.h"
 #include "session/progress.h"
+#include "session/render_loop.h"
+#include "session/session_window.h"
 
 namespace morva {
 
@@ -35,8 +37,12 @@ struct SessionConfig {
 
 // The render session: the window's start-up, the render loop with its
 // keyboard poll and message processing every 128 groups, the progress line,
-// the F11 export and the end of the program.
-class FrmMorva final : public WindowHandler {
+// the F11 export and the end of the program. Its operations are the
+// window's events; what they do is done by the types it owns: the render
+// loop's bookkeeping (RenderLoop), the progress report (ProgressReport),
+// the files written from the counts (OutputFiles) and the window's events
+// and key states (SessionWindow).
+class FrmMorva final {
 public:
     enum class Outcome {
         Finished,  // the target was reached and the final picture shown
@@ -45,12 +51,14 @@ public:
         Stopped,   // a stop was requested from outside (a signal)
     };
 
-    // The two count files.
-    enum class CountFile { Screen, HiRes };
+    using CountFile = OutputFiles::CountFile;
+    using Export = OutputFiles::Export;
 
     FrmMorva(Window& window, Clock& clock, UniformRandom& uniform, FileSystem& files, SessionConfig config,
              std::ostream& log);
-    ~FrmMorva() override;
+    ~FrmMorva();
+    FrmMorva(const FrmMorva&) = delete;
+    FrmMorva& operator=(const FrmMorva&) = delete;
 
     // Start-up and the whole render. Throws MorvaError when an input cannot
     // be used (the caller reports it and ends the program).
@@ -76,9 +84,7 @@ public:
     // Where it goes: in the --out folder, else in the scene's folder.
     std::string CountFilePath(CountFile file) const;
 
-    // The pictures and tables that config.exports may ask for.
-    enum class Export { Picture, HiResPicture, Counts };
-    // Where one goes; empty when it was not asked for.
+    // Where an export (config.exports) goes; empty when it was not asked for.
     const std::string& ExportPath(Export which) const;
     // Writes it from the counts so far. Throws MorvaError on failure.
     void SaveExport(Export which);
@@ -93,23 +99,20 @@ public:
     void SetBeforeRender(std::function<void()> check) { beforeRender_ = std::move(check); }
     // Called with the figures of every progress step that writes the label.
     void SetProgressListener(std::function<void(const ProgressInputs&)> listener) {
-        progressListener_ = std::move(listener);
+        progress_.SetListener(std::move(listener));
     }
 
     // The one way the session reports a fault to the user: stderr and the
     // window's message box.
-    void ReportError(const std::string& message);
-
-    void OnKeyDown(int keyCode, int shift) override { Form_KeyDown(keyCode, shift); }
-    void OnClose() override { Form_Unload(0); }
+    void ReportError(const std::string& message) { sessionWindow_.ReportError(message); }
 
     const Scene& CurrentScene() const { return scene_; }
     const Raster& CurrentRaster() const { return raster_; }
     Raster& CurrentRaster() { return raster_; }
     const EngineState& Engine() const { return engine_; }
-    std::int32_t GroupsDone() const { return GroupsDone_; }
+    std::int32_t GroupsDone() const { return loop_.GroupsDone(); }
     std::int64_t GroupsTraced() const { return groupsTraced_; }
-    float Percent() const { return PercentDone_; }
+    float Percent() const { return progress_.PercentDone(); }
     bool Unloaded() const { return unloaded_; }
     const std::string& Folder() const { return config_.folder; }
     FileSystem& Files() { return files_; }
@@ -118,16 +121,13 @@ private:
     void StartUp();
     // Traces count groups, then runs the progress step of the last one.
     void TraceGroups(int count);
-    int BatchLength() const;
-    void CountSpeed();
     void ProgressStep();
 
     Window& window_;
-    Clock& clock_;
     UniformRandom& uniform_;
     FileSystem& files_;
     SessionConfig config_;
-    std::ostream& log_;
+    SessionWindow sessionWindow_;
 
     GlyphFont font_;
     PaletteRGB palette_;
@@ -135,22 +135,16 @@ private:
     Raster raster_;
     EngineState engine_;
     std::unique_ptr<GroupRenderer> renderer_;
+    RenderLoop loop_;
+    ProgressReport progress_;
+    OutputFiles outputs_;
 
-    std::int32_t GroupsDone_ = 0;
-    std::int32_t GroupsThisSecond_ = 0;
-    std::int32_t GroupsPerSecond_ = 0;
-    float LastTimer_ = 0.0f;
-    std::uint32_t StartTick_ = 0;
-    std::int32_t ElapsedMs_ = 0;
-    float PercentDone_ = 0.0f;
-    std::array<std::int16_t, 256> KeyStates_{};
     std::int64_t groupsTraced_ = 0;
     bool sceneLoaded_ = false;
     bool finished_ = false;
     bool unloaded_ = false;
     const std::atomic<int>* stopFlag_ = nullptr;
     std::function<void()> beforeRender_;
-    std::function<void(const ProgressInputs&)> progressListener_;
 };
 
 }  // namespace morva

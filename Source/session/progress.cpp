@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/window.h"
+
 namespace morva {
 
 std::string PCStr(std::int32_t number, std::int32_t minLen) {
@@ -49,6 +51,14 @@ std::optional<std::string> ProgressText(const ProgressInputs& in) {
             "; estimated time remaining: " + GetTimeForm(remaining) +
             "; seed: " + std::to_string(in.InitialSeed);
     return text;
+}
+
+void ProgressReport::Step(const ProgressInputs& in) {
+    PercentDone_ = morva::PercentDone(in.GroupsDone, in.GroupTarget);
+    if (auto text = ProgressText(in)) {
+        window_.SetLabel(*text);
+        if (listener_) listener_(in);
+    }
 }
 
 }  // namespace morva

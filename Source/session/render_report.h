@@ -10,6 +10,10 @@ namespace morva {
 
 class Raster;
 
+// The speed summary of a render: "morva: N groups, P points in S s (R M
+// points/s)" and a line end.
+std::string RenderSummary(std::int64_t groups, double seconds);
+
 // part of whole as a percentage with as many decimals as it takes to tell a
 // share from 0 % and 100 %: "100%" only for the whole.
 std::string PercentText(std::int64_t part, std::int64_t whole);

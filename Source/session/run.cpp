@@ -20,7 +20,6 @@
 #include "platform/terminal.h"
 #include "platform/uniform_random.h"
 #include "scene/scene.h"
-#include "session/batch.h"
 #include "session/options.h"
 #include "session/render_report.h"
 

@@ -3,17 +3,18 @@
 #include <algorithm>
 #include <charconv>
 #include <limits>
+#include <numeric>
 #include <optional>
 #include <ostream>
 #include <tuple>
 
 #include "platform/error.h"
 #include "platform/files.h"
-#include "scene/fields.h"
 #include "scene/number_reader.h"
 #include "scene/palette.h"
 #include "scene/scene_contract.h"
 #include "scene/scene_lines.h"
+#include "scene/scene_reader.h"
 #include "scene/text_file.h"
 #include "session/frm_morva.h"
 
@@ -47,27 +48,20 @@ std::string Real(double value) {
     return std::string(buffer, result.ptr);
 }
 
-std::string Place(std::string_view fileName, std::size_t line, std::size_t field = 0) {
-    std::string place(fileName);
-    if (line > 0) place += ", line " + std::to_string(line);
-    if (field > 0) place += ", field " + std::to_string(field);
-    return place;
-}
-
 // What a line kind does, for "... so it is read as <this>".
 std::string KindEffect(SceneLine kind) {
     switch (kind) {
-        case SceneLine::kHeader:
+        case SceneLine::Header:
             return "a header line, which replaces the scene's scales, offsets, exposure and counts";
-        case SceneLine::kHiRes:
+        case SceneLine::HiRes:
             return "a \"D\" line: high resolution on and 16 times the groups";
-        case SceneLine::kStandardSpeed:
+        case SceneLine::StandardSpeed:
             return "an \"S\" line: the standard-speed selection, which no seed makes reproducible";
-        case SceneLine::kAffine:
+        case SceneLine::Affine:
             return "an affine map, which takes the next slot of the transform table";
-        case SceneLine::kProjective:
+        case SceneLine::Projective:
             return "a projective map, which takes the next slot of the transform table";
-        case SceneLine::kQuadratic:
+        case SceneLine::Quadratic:
             return "a quadratic map, which takes the next slot of the transform table";
         default:
             return "a command";
@@ -75,7 +69,7 @@ std::string KindEffect(SceneLine kind) {
 }
 
 bool IsCommand(SceneLine kind) {
-    return kind == SceneLine::kHeader || kind == SceneLine::kHiRes || kind == SceneLine::kStandardSpeed ||
+    return kind == SceneLine::Header || kind == SceneLine::HiRes || kind == SceneLine::StandardSpeed ||
            IsTransform(kind);
 }
 
@@ -86,52 +80,108 @@ std::string FormatName(const NumberFormat& format) {
 
 std::string ReadingText(const IntegerReading& reading) {
     switch (reading.fault) {
-        case NumberFault::kTypeMismatch:
+        case NumberFault::TypeMismatch:
             return "not a number";
-        case NumberFault::kOverflow:
+        case NumberFault::Overflow:
             return "out of range";
-        case NumberFault::kNone:
+        case NumberFault::None:
             break;
     }
     return std::to_string(reading.value);
 }
 
+// The findings of a check in the order they are printed: refusals first,
+// then the warnings file by file, by line and field, those that concern a
+// whole file last. Only the first keptWarnings of that order are kept; the
+// others are counted, so that a file of a million broken lines costs the
+// check no more memory than its text.
+class FindingList {
+public:
+    explicit FindingList(std::size_t keptWarnings) : kept_(keptWarnings) {}
+
+    // The findings added from now on come after those added before.
+    void NextFile() { ++file_; }
+
+    void Add(CheckFinding finding) {
+        if (finding.level == CheckLevel::Refusal) {
+            refusals_.push_back(std::move(finding));
+            return;
+        }
+        const Key key{file_, finding.line == 0, finding.line, finding.field, warnings_++};
+        if (kept_ == 0) return;
+        // A heap whose top is the last kept warning in print order.
+        const auto later = [](const Kept& x, const Kept& y) { return x.key < y.key; };
+        if (warnings_kept_.size() == kept_) {
+            if (!(key < warnings_kept_.front().key)) return;
+            std::pop_heap(warnings_kept_.begin(), warnings_kept_.end(), later);
+            warnings_kept_.pop_back();
+        }
+        warnings_kept_.push_back({key, std::move(finding)});
+        std::push_heap(warnings_kept_.begin(), warnings_kept_.end(), later);
+    }
+
+    std::size_t Warnings() const { return warnings_; }
+    bool Refused() const { return !refusals_.empty(); }
+
+    std::vector<CheckFinding> Take() && {
+        std::sort_heap(warnings_kept_.begin(), warnings_kept_.end(),
+                       [](const Kept& x, const Kept& y) { return x.key < y.key; });
+        std::vector<CheckFinding> findings = std::move(refusals_);
+        for (Kept& kept : warnings_kept_) findings.push_back(std::move(kept.finding));
+        return findings;
+    }
+
+private:
+    // File, whole file, line, field, then the order of finding.
+    using Key = std::tuple<std::size_t, bool, std::size_t, std::size_t, std::size_t>;
+    struct Kept {
+        Key key;
+        CheckFinding finding;
+    };
+    std::size_t kept_;
+    std::size_t file_ = 0;
+    std::size_t warnings_ = 0;
+    std::vector<CheckFinding> refusals_;
+    std::vector<Kept> warnings_kept_;
+};
+
+// Judges what a reader saw, field by field: what a field became against
+// what its writer likely meant.
 class Checker {
 public:
-    Checker(std::string_view fileName, const NumberFormat& userFormat)
-        : fileName_(fileName), userFormat_(userFormat) {}
-
-    std::vector<CheckFinding> TakeFindings() {
-        std::stable_sort(
-            findings_.begin(), findings_.end(), [](const CheckFinding& a, const CheckFinding& b) {
-                // Lines in order, then what concerns the whole file.
-                const auto key = [](const CheckFinding& f) {
-                    return std::make_tuple(f.level == CheckLevel::kWarning, f.line == 0, f.line, f.field);
-                };
-                return key(a) < key(b);
-            });
-        return std::move(findings_);
-    }
+    Checker(FindingList& findings, std::string_view fileName, const NumberFormat& userFormat)
+        : findings_(findings), fileName_(fileName), userFormat_(userFormat) {}
 
     void Warn(std::size_t line, std::size_t field, std::string what, std::string fix) {
-        findings_.push_back({CheckLevel::kWarning, Place(fileName_, line, field), line, field,
-                             std::move(what), std::move(fix)});
+        findings_.Add({CheckLevel::Warning, PlaceInFile(fileName_, line, field), line, field, std::move(what),
+                       std::move(fix)});
     }
 
-    void Refuse(const std::string& message) {
-        findings_.push_back({CheckLevel::kRefusal, "", 0, 0, message, ""});
+    void Refuse(const std::string& message) { findings_.Add({CheckLevel::Refusal, "", 0, 0, message, ""}); }
+
+    void CheckField(const FieldSeen& seen) {
+        if (seen.text.empty()) {
+            CheckEmpty(seen.line, seen.field, seen.type != FieldType::Real);
+        } else if (seen.type == FieldType::Real) {
+            CheckReal(seen.text, seen.real, seen.line, seen.field);
+        } else {
+            CheckInteger(seen, seen.type == FieldType::Byte ? 0 : kInt32Min,
+                         seen.type == FieldType::Byte ? 255 : kInt32Max);
+        }
     }
 
-    // A whole-number field as the render reads it (userFormat) and as a
+private:
+    // A whole-number field as the render read it (userFormat) and as a
     // reader in the C locale would.
-    void CheckInteger(std::string_view text, std::size_t line, std::size_t field, std::int32_t minimum,
-                      std::int32_t maximum) {
+    void CheckInteger(const FieldSeen& seen, std::int32_t minimum, std::int32_t maximum) {
+        const std::string_view text = seen.text;
+        const std::size_t line = seen.line, field = seen.field;
         if (HoldsInnerTab(text)) {
             Warn(line, field, "a tab is no field separator: " + QuotedField(text) + " is one field",
                  "separate the fields by single spaces");
         }
-        const IntegerReading user = ParseIntegerText(text, userFormat_, minimum, maximum);
-        if (user.fault == NumberFault::kNone && user.unrounded != static_cast<double>(user.value)) {
+        const IntegerReading& user = seen.integer;
+        if (user.fault == NumberFault::None && user.unrounded != static_cast<double>(user.value)) {
             Warn(line, field,
                  QuotedField(text) + " is not a whole number: it is rounded to " +
                      std::to_string(user.value) + " (a half goes to the even neighbour)",
@@ -153,8 +203,7 @@ public:
 
     // A real field, which is read leniently: as much of a number as stands
     // at its start, or 0.
-    void CheckReal(std::string_view text, std::size_t line, std::size_t field) {
-        const RealReading reading = ParseLenientReal(text);
+    void CheckReal(std::string_view text, const RealReading& reading, std::size_t line, std::size_t field) {
         if (HoldsInnerTab(text)) {
             Warn(line, field,
                  "a tab is no field separator, and blanks inside a number are skipped: " + QuotedField(text) +
@@ -194,104 +243,137 @@ public:
              "separate the fields by single spaces");
     }
 
-private:
+    FindingList& findings_;
     std::string_view fileName_;
     const NumberFormat& userFormat_;
-    std::vector<CheckFinding> findings_;
 };
 
-// How the lines of a scene were laid out, as far as the checks after the
-// last line need it.
-struct SceneLayout {
-    std::size_t headerLine = 0;
-    std::size_t seedLine = 0;
-    std::vector<std::size_t> transformLines;
-};
+// Judges each line of a scene as the reader reports it.
+class SceneJudge final : public ReadingReport {
+public:
+    explicit SceneJudge(Checker& checker) : checker_(checker) {}
 
-void CheckSceneLine(Checker& checker, std::string_view line, std::size_t number, SceneLayout& layout) {
-    const SceneLine kind = KindOfSceneLine(line);
-    const std::string_view keyword = line.substr(0, line.find(' '));
+    void OnField(const FieldSeen& field) override { checker_.CheckField(field); }
 
-    if (kind == SceneLine::kComment && IsBlank(line.front())) {
-        const std::string_view trimmed = line.substr(std::min(line.find_first_not_of(" \t"), line.size()));
-        if (!trimmed.empty() && KindOfSceneLine(trimmed) != SceneLine::kComment) {
-            checker.Warn(number, 0,
-                         "the line begins with a blank, so it is a comment and the \"" +
-                             std::string(1, trimmed.front()) + "\" line is ignored",
-                         "remove the blank at the start of the line");
+    void OnLine(const LineSeen& seen) override {
+        const std::size_t number = seen.number;
+        if (!seen.usable) {
+            if (seen.raw.size() == 1 && IsCommand(seen.kind)) {
+                const char letter = seen.raw.front();
+                std::string effect = letter == 'D'   ? ": high resolution stays off"
+                                     : letter == 'S' ? ": the fast selection stays on"
+                                                     : "";
+                checker_.Warn(number, 0,
+                              "a lone \"" + std::string(1, letter) +
+                                  "\" is skipped, since a line of one character takes part only with the "
+                                  "carriage return of a CR LF line end" +
+                                  effect,
+                              "write \"" + std::string(1, letter) +
+                                  " \" with a trailing space, or use CR LF line ends");
+            }
+            return;
         }
-    }
-    if (kind == SceneLine::kIgnoredDirective && keyword.size() > 8) {
-        std::string lower(keyword.substr(0, 8));
-        for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-        if (lower == "_setseed") {
-            checker.Warn(number, 0,
-                         QuotedField(keyword) +
-                             " is not the keyword \"_setseed\": the line is ignored and the "
-                             "seed is not set",
-                         "put a space between \"_setseed\" and the number");
-        }
-    }
-    if (IsCommand(kind) && keyword.size() > 1) {
-        const bool word = keyword.size() >= 2 && IsLetter(keyword[1]);
-        checker.Warn(number, 0,
-                     "the line begins with \"" + std::string(1, line.front()) + "\", so it is read as " +
-                         KindEffect(kind) + "; the rest of " + QuotedField(keyword) + " is not looked at",
-                     word ? "begin comment lines with a character that is no command, such as \"#\""
-                          : "put a space after the keyword \"" + std::string(1, line.front()) + "\"");
-    }
+        const std::string_view line = *seen.usable;
+        const SceneLine kind = seen.kind;
+        const std::string_view keyword = line.substr(0, line.find(' '));
 
-    switch (kind) {
-        case SceneLine::kHeader:
-            layout.headerLine = number;
-            break;
-        case SceneLine::kSeed:
-            layout.seedLine = number;
-            break;
-        case SceneLine::kStandardSpeed:
-            checker.Warn(
+        if (kind == SceneLine::Comment && IsBlank(line.front())) {
+            const std::string_view trimmed =
+                line.substr(std::min(line.find_first_not_of(" \t"), line.size()));
+            if (!trimmed.empty() && KindOfSceneLine(trimmed) != SceneLine::Comment) {
+                checker_.Warn(number, 0,
+                              "the line begins with a blank, so it is a comment and the \"" +
+                                  std::string(1, trimmed.front()) + "\" line is ignored",
+                              "remove the blank at the start of the line");
+            }
+        }
+        if (kind == SceneLine::IgnoredDirective && keyword.size() > 8) {
+            std::string lower(keyword.substr(0, 8));
+            for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+            if (lower == "_setseed") {
+                checker_.Warn(number, 0,
+                              QuotedField(keyword) +
+                                  " is not the keyword \"_setseed\": the line is ignored and the "
+                                  "seed is not set",
+                              "put a space between \"_setseed\" and the number");
+            }
+        }
+        if (IsCommand(kind) && keyword.size() > 1) {
+            const bool word = keyword.size() >= 2 && IsLetter(keyword[1]);
+            checker_.Warn(number, 0,
+                          "the line begins with \"" + std::string(1, line.front()) + "\", so it is read as " +
+                              KindEffect(kind) + "; the rest of " + QuotedField(keyword) +
+                              " is not looked at",
+                          word ? "begin comment lines with a character that is no command, such as \"#\""
+                               : "put a space after the keyword \"" + std::string(1, line.front()) + "\"");
+        }
+        if (kind == SceneLine::StandardSpeed) {
+            checker_.Warn(
                 number, 0,
                 "the \"S\" line switches to the standard-speed selection, which draws from a generator "
                 "seeded from the clock: no two renders are alike, even with \"_setseed\"",
                 "remove the line for a reproducible render (the fast selection is the default)");
-            break;
-        default:
-            if (IsTransform(kind)) layout.transformLines.push_back(number);
-            break;
-    }
-
-    const std::size_t read = FieldsRead(kind);
-    if (read == 0) return;
-    const std::vector<std::string_view> fields = SplitFields(line, read + 1);
-    const bool wholeNumbers = !IsTransform(kind);
-    for (std::size_t k = 1; k < fields.size(); ++k) {
-        if (fields[k].empty()) {
-            checker.CheckEmpty(number, k, wholeNumbers);
-        } else if (!wholeNumbers) {
-            checker.CheckReal(fields[k], number, k);
-        } else if (kind == SceneLine::kHeader && k == 5) {
-            checker.CheckInteger(fields[k], number, k, 0, 255);  // the hit value is a byte
-        } else {
-            checker.CheckInteger(fields[k], number, k, kInt32Min, kInt32Max);
         }
     }
+
+private:
+    Checker& checker_;
+};
+
+// Line numbers for a message: "line 4", "lines 2 to 4", "lines 2, 5 and 7
+// to 9"; after a few runs the rest are counted.
+std::string LineList(const std::vector<std::size_t>& lines) {
+    constexpr std::size_t kRunsNamed = 6;
+    std::vector<std::string> runs;
+    std::size_t named = 0;
+    for (std::size_t i = 0; i < lines.size() && runs.size() < kRunsNamed;) {
+        std::size_t j = i;
+        while (j + 1 < lines.size() && lines[j + 1] == lines[j] + 1) ++j;
+        runs.push_back(std::to_string(lines[i]) + (j > i ? " to " + std::to_string(lines[j]) : ""));
+        named = j + 1;
+        i = j + 1;
+    }
+    std::string text = lines.size() == 1 ? "line " : "lines ";
+    for (std::size_t r = 0; r < runs.size(); ++r)
+        text += (r == 0 ? "" : r + 1 == runs.size() && named == lines.size() ? " and " : ", ") + runs[r];
+    if (named < lines.size()) text += " and " + std::to_string(lines.size() - named) + " more";
+    return text;
+}
+
+// What to write instead of weights whose bands leave draws idle: whole
+// numbers in the shares the maps have now (727 times each weight,
+// rounded, over their common divisor), as long as the maps are few enough
+// to list and the new weights fit the fast selection.
+std::string WholeWeights(const std::vector<std::int64_t>& bands) {
+    constexpr std::size_t kMostListed = 8;
+    std::int64_t divisor = 0, sum = 0;
+    for (const std::int64_t band : bands) {
+        if (band < 0) return {};
+        divisor = std::gcd(divisor, band);
+        sum += band;
+    }
+    if (bands.size() > kMostListed || divisor == 0 || sum / divisor * kWeightScale > kInt32Max) return {};
+    std::string text;
+    for (std::size_t k = 0; k < bands.size(); ++k)
+        text += (k == 0 ? "" : k + 1 == bands.size() ? " and " : ", ") + std::to_string(bands[k] / divisor);
+    return text;
 }
 
 // The checks that need the whole scene as the render reads it.
-void CheckSceneAsRead(Checker& checker, const Scene& scene, const SceneLayout& layout) {
+void CheckSceneAsRead(Checker& checker, const SceneReading& reading) {
+    const Scene& scene = reading.scene;
     const SceneSettings& s = scene.settings;
-    const std::size_t lines =
-        std::min(layout.transformLines.size(), static_cast<std::size_t>(kTransformSlots));
+    const std::size_t lines = reading.transformLines;
     const auto count = static_cast<std::size_t>(s.TransformCount);
     if (count != lines) {
         const std::string counts = "the header says " + std::to_string(count) +
                                    " transforms (field 8) and the file has " + std::to_string(lines) +
                                    " transform lines: ";
         checker.Warn(
-            layout.headerLine, 8,
+            reading.headerLine, 8,
             counts + (count < lines
                           ? "only the first " + std::to_string(count) + " are used, the lines from line " +
-                                std::to_string(layout.transformLines[count]) + " on never are"
+                                std::to_string(reading.slotLine[count]) + " on never are"
                           : "slots " + std::to_string(lines) + " to " + std::to_string(count - 1) +
                                 " are empty maps of weight 0, never chosen"),
             "write " + std::to_string(lines) + " in field 8");
@@ -301,12 +383,14 @@ void CheckSceneAsRead(Checker& checker, const Scene& scene, const SceneLayout& l
     if (s.HighSpeed) {
         std::int64_t acc = 0;
         std::int64_t reach = 0;
+        std::vector<std::int64_t> bands;
         for (std::size_t k = 0; k < count; ++k) {
             const std::int64_t band = WeightBand(scene.transforms[k].Weight).value_or(0);
+            bands.push_back(band);
             acc += band;
             reach = std::max(reach, acc);
             if (band <= 0 && k < checked) {
-                checker.Warn(layout.transformLines[k], 1,
+                checker.Warn(reading.slotLine[k], 1,
                              "the weight " + Real(scene.transforms[k].Weight) + " gives the selection band " +
                                  std::to_string(band) +
                                  " (727 times the weight, rounded): the map is never chosen",
@@ -317,25 +401,32 @@ void CheckSceneAsRead(Checker& checker, const Scene& scene, const SceneLayout& l
         // from the highest running sum up to the total choose nothing.
         const std::int64_t idle = s.WeightTotal727 - std::min<std::int64_t>(reach, s.WeightTotal727);
         if (idle > 0) {
-            checker.Warn(0, 0,
-                         "the selection bands of the weights, each rounded on its own, cover " +
+            const std::vector<std::size_t> weightLines(reading.slotLine.begin(),
+                                                       reading.slotLine.begin() + checked);
+            const std::string weights = "the weights on " + LineList(weightLines);
+            const std::string whole = WholeWeights(bands);
+            checker.Warn(weightLines.empty() ? 0 : weightLines.front(), weightLines.empty() ? 0 : 1,
+                         "the selection bands of " + weights + " (field 1), each rounded on its own, cover " +
                              std::to_string(s.WeightTotal727 - idle) + " of the " +
                              std::to_string(s.WeightTotal727) + " draws: " + std::to_string(idle) +
                              (idle == 1 ? " draw chooses" : " draws choose") +
                              " no map and plots the point again unchanged",
-                         "use weights that 727 times make whole numbers, such as whole-number weights");
+                         whole.empty()
+                             ? "write weights that 727 times make whole numbers, such as whole-number weights"
+                             : "write the weights as the whole numbers " + whole +
+                                   ", which keep each map's share and leave no draw idle");
         }
     } else {
         for (std::size_t k = 0; k < checked; ++k) {
             if (scene.transforms[k].Weight > 0.0) continue;
             checker.Warn(
-                layout.transformLines[k], 1,
+                reading.slotLine[k], 1,
                 "the weight " + Real(scene.transforms[k].Weight) + " is not above 0: the map is never chosen",
                 "give it a positive weight");
         }
     }
 
-    if (layout.seedLine == 0) {
+    if (reading.seedLine == 0) {
         checker.Warn(0, 0,
                      "there is no \"_setseed\" line: each run draws its seed from the clock, so no two "
                      "renders are alike",
@@ -343,103 +434,95 @@ void CheckSceneAsRead(Checker& checker, const Scene& scene, const SceneLayout& l
     }
 }
 
+void CheckScene(FindingList& findings, std::string_view text, const NumberFormat& userFormat,
+                std::string_view fileName) {
+    Checker checker(findings, fileName, userFormat);
+    SceneJudge judge(checker);
+    const SceneReading reading = ReadScene(text, 0, userFormat, fileName, &judge);
+    if (reading.refusal) {
+        checker.Refuse(*reading.refusal);
+    } else {
+        CheckSceneAsRead(checker, reading);
+    }
+}
+
+// Judges each entry field of a palette as the reader reports it.
+class PaletteJudge final : public ReadingReport {
+public:
+    explicit PaletteJudge(Checker& checker) : checker_(checker) {}
+    void OnField(const FieldSeen& field) override { checker_.CheckField(field); }
+
+private:
+    Checker& checker_;
+};
+
+void CheckPalette(FindingList& findings, std::string_view text, const NumberFormat& userFormat,
+                  std::string_view fileName) {
+    Checker checker(findings, fileName, userFormat);
+    PaletteJudge judge(checker);
+    const PaletteReading reading = ReadPalette(text, userFormat, fileName, &judge);
+    if (reading.refusal) checker.Refuse(*reading.refusal);
+}
+
 }  // namespace
 
 std::vector<CheckFinding> CheckSceneText(std::string_view text, const NumberFormat& userFormat,
                                          std::string_view fileName) {
-    Checker checker(fileName, userFormat);
-    std::optional<Scene> scene;
-    try {
-        scene = ParseScene(text, 0, userFormat, fileName);
-    } catch (const MorvaError& error) {
-        checker.Refuse(error.what());
-    }
-    SceneLayout layout;
-    for (LineCursor cursor(text); const std::optional<NumberedLine> raw = cursor.Next();) {
-        if (raw->text.size() == 1 && IsCommand(KindOfSceneLine(raw->text))) {
-            const char letter = raw->text.front();
-            std::string effect = letter == 'D'   ? ": high resolution stays off"
-                                 : letter == 'S' ? ": the fast selection stays on"
-                                                 : "";
-            checker.Warn(
-                raw->number, 0,
-                "a lone \"" + std::string(1, letter) +
-                    "\" is skipped, since a line of one character takes part only with the carriage "
-                    "return of a CR LF line end" +
-                    effect,
-                "write \"" + std::string(1, letter) + " \" with a trailing space, or use CR LF line ends");
-        }
-        if (const std::optional<std::string_view> line = UsableLine(raw->text))
-            CheckSceneLine(checker, *line, raw->number, layout);
-    }
-    if (scene) CheckSceneAsRead(checker, *scene, layout);
-    return checker.TakeFindings();
+    FindingList findings(std::numeric_limits<std::size_t>::max());
+    CheckScene(findings, text, userFormat, fileName);
+    return std::move(findings).Take();
 }
 
 std::vector<CheckFinding> CheckPaletteText(std::string_view text, const NumberFormat& userFormat,
                                            std::string_view fileName) {
-    Checker checker(fileName, userFormat);
-    try {
-        ParsePalette(text, userFormat, fileName);
-    } catch (const MorvaError& error) {
-        checker.Refuse(error.what());
-    }
-    for (LineCursor cursor(text); const std::optional<NumberedLine> raw = cursor.Next();) {
-        const std::size_t index = raw->number - 1;
-        if (index >= kPaletteFirstEntryLine + kPaletteEntries) break;
-        if (index < kPaletteFirstEntryLine) continue;
-        const std::optional<std::string_view> line = UsableLine(raw->text);
-        if (!line) continue;
-        const std::vector<std::string_view> fields = SplitFields(*line, kPaletteEntryFields);
-        for (std::size_t c = 0; c < fields.size(); ++c) {
-            if (fields[c].empty())
-                checker.CheckEmpty(raw->number, c + 1, true);
-            else
-                checker.CheckInteger(fields[c], raw->number, c + 1, 0, 255);
-        }
-    }
-    return checker.TakeFindings();
+    FindingList findings(std::numeric_limits<std::size_t>::max());
+    CheckPalette(findings, text, userFormat, fileName);
+    return std::move(findings).Take();
 }
 
 std::string FormatFinding(const CheckFinding& finding) {
-    if (finding.level == CheckLevel::kRefusal) return finding.what + " (the render refuses this)\n";
+    if (finding.level == CheckLevel::Refusal) return finding.what + " (the render refuses this)\n";
     return finding.place + ": warning: " + finding.what + "\n  fix: " + finding.fix + "\n";
 }
 
 int CheckExitCode(const std::vector<CheckFinding>& findings) {
     int code = 0;
     for (const CheckFinding& finding : findings)
-        code = std::max(code, finding.level == CheckLevel::kRefusal ? 2 : 1);
+        code = std::max(code, finding.level == CheckLevel::Refusal ? 2 : 1);
     return code;
 }
 
 int RunCheck(const SessionConfig& config, std::ostream& out, std::ostream& err) {
     PosixFileSystem files;
-    std::vector<CheckFinding> findings;
+    FindingList findings(kMostPrinted);
+    // Both files as the render reads them; what the render refuses to read
+    // at all (a folder, a pipe, a file over the size limit) is a refusal.
     const std::string scenePath = JoinPath(config.folder, kSceneFileName);
-    std::string error;
-    if (const std::optional<std::string> text = files.ReadFile(scenePath, &error)) {
-        findings = CheckSceneText(*text, config.numberFormat, scenePath);
-    } else {
-        findings.push_back(
-            {CheckLevel::kRefusal, "", 0, 0, scenePath + ": cannot read the scene file: " + error, ""});
-    }
-    // The palette as the render reads it: a missing one reads as empty.
-    const std::string palettePath = JoinPath(config.folder, kPaletteFileName);
-    const std::vector<CheckFinding> palette =
-        CheckPaletteText(InitFSO(files).fsoReadFile(palettePath), config.numberFormat, palettePath);
-    findings.insert(findings.end(), palette.begin(), palette.end());
-
-    std::size_t warnings = 0;
-    for (const CheckFinding& finding : findings) {
-        if (finding.level == CheckLevel::kRefusal) {
-            err << "morva: " << FormatFinding(finding);
-        } else if (++warnings <= kMostPrinted) {
-            out << FormatFinding(finding);
+    try {
+        std::string error;
+        if (const std::optional<std::string> text = files.ReadFile(scenePath, &error)) {
+            CheckScene(findings, *text, config.numberFormat, scenePath);
+        } else {
+            findings.Add(
+                {CheckLevel::Refusal, "", 0, 0, scenePath + ": cannot read the scene file: " + error, ""});
         }
+    } catch (const MorvaError& error) {
+        findings.Add({CheckLevel::Refusal, "", 0, 0, error.what(), ""});
     }
+    findings.NextFile();
+    const std::string palettePath = JoinPath(config.folder, kPaletteFileName);
+    try {
+        CheckPalette(findings, InitFSO(files).fsoReadFile(palettePath), config.numberFormat, palettePath);
+    } catch (const MorvaError& error) {
+        findings.Add({CheckLevel::Refusal, "", 0, 0, error.what(), ""});
+    }
+
+    const std::size_t warnings = findings.Warnings();
+    const bool refused = findings.Refused();
+    for (const CheckFinding& finding : std::move(findings).Take())
+        (finding.level == CheckLevel::Refusal ? err << "morva: " : out) << FormatFinding(finding);
     if (warnings > kMostPrinted) out << "... and " << warnings - kMostPrinted << " more warnings\n";
-    const int code = CheckExitCode(findings);
+    const int code = refused ? 2 : warnings > 0 ? 1 : 0;
     out << "morva: "
         << (warnings == 0 ? std::string("no warnings")
                           : std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings"))

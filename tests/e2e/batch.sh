@@ -1,17 +1,11 @@
 #!/usr/bin/env bash
 # Batch runs of the built program: determinism, the files it writes, the
 # picture read back by an independent reader, refusals and Ctrl-C.
-set -euo pipefail
-morva=$1
-source_dir=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "$0")/lib.sh" "$@"
 
 # The bundled fern twice: byte-identical files.
 for run in 1 2; do
-  mkdir -p "$work/run$run"
-  cp "$source_dir/assets/MORVA.TXT" "$source_dir/assets/MORVA.pal" "$work/run$run/"
+  fern "$work/run$run"
   "$morva" --batch --dir "$work/run$run" --picture "$work/run$run/picture.bmp" 2>"$work/run$run/log" \
     || { cat "$work/run$run/log"; fail "batch run $run"; }
 done
@@ -98,8 +92,7 @@ if "$morva" --batch --dir "$work/nowhere" 2>"$work/broken/log2"; then fail "a mi
 grep -q "MORVA.TXT" "$work/broken/log2" || fail "missing scene message does not name the file"
 
 # Ctrl-C stops a long render, still writes the files and exits non-zero.
-mkdir -p "$work/long"
-sed 's/^h 45 45 320 15 1 10 100 4/h 45 45 320 15 1 10 1000000 4/' "$source_dir/assets/MORVA.TXT" >"$work/long/MORVA.TXT"
+fern "$work/long" 1000000
 "$morva" --batch --dir "$work/long" 2>"$work/long/log" &
 pid=$!
 sleep 2

@@ -3,18 +3,9 @@
 # hostile: outputs that are not regular files, missing folders, a file size
 # limit, inputs that are pipes, control bytes in a refused field.
 # Nothing here relies on permission bits, so it proves the same as root.
-set -euo pipefail
-morva=$1
-source_dir=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*" >&2; cat "$work/log" >&2 2>/dev/null || true; exit 1; }
+source "$(dirname "$0")/lib.sh" "$@"
 
-scene() {  # scene DIR: the bundled fern (high resolution), cut to 320 groups
-  mkdir -p "$1"
-  sed 's/^h 45 45 320 15 1 10 100 4/h 45 45 320 15 1 10 2 4/' "$source_dir/assets/MORVA.TXT" >"$1/MORVA.TXT"
-  cp "$source_dir/assets/MORVA.pal" "$1/"
-}
+scene() { fern "$1" 2; }  # scene DIR: the bundled fern (high resolution), cut to 320 groups
 run() {  # run ARGS...: a batch run, its stderr in $work/log and its exit code in $status
   status=0
   timeout 60 "$morva" --batch "$@" 2>"$work/log" || status=$?
@@ -24,7 +15,6 @@ refused_early() {  # refused_early TEXT...: exit code 1, every TEXT in the messa
   for text in "$@"; do grep -qF -- "$text" "$work/log" || fail "the message does not say: $text"; done
   if grep -q "groups traced" "$work/log"; then fail "the render ran before the refusal"; fi
 }
-no_temporary_files() { ! ls "$1" | grep -q 'tmp-' || fail "a temporary file was left in $1"; }
 
 # Outputs that exist and are not regular files are refused before the render
 # and left as they are; so is a folder that does not exist. (Links, devices

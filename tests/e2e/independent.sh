@@ -1,13 +1,8 @@
 #!/usr/bin/env bash
 # The program's count files against a second, independent reading of the
 # render in Python, byte for byte, on small scenes of every kind.
-set -euo pipefail
-morva=$1
-source_dir=$2
-command -v /usr/bin/python3 >/dev/null || { echo "python3 missing: skipped"; exit 77; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "$0")/lib.sh" "$@"
+command -v /usr/bin/python3 >/dev/null || skip "python3 missing"
 
 scene() {  # name, then the lines of the scene
   local name=$1; shift

@@ -3,14 +3,9 @@
 # ImageMagick and compared pixel by pixel with an independent reading of the
 # render (tests/e2e/independent/chaos_game.py), in every format and colour
 # choice; and the names and scenes that are refused before the render.
-set -euo pipefail
-morva=$1
-source_dir=$2
-/usr/bin/python3 -c 'import PIL' 2>/dev/null || { echo "python3-pil missing: skipped"; exit 77; }
-command -v convert >/dev/null || { echo "ImageMagick missing: skipped"; exit 77; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "$0")/lib.sh" "$@"
+/usr/bin/python3 -c 'import PIL' 2>/dev/null || skip "python3-pil missing"
+command -v convert >/dev/null || skip "ImageMagick missing"
 
 # A high-resolution fern (hit value 3, exposure 4: clipped and unclipped
 # cells, a fraction of the picture's range), a plain scene, and one whose

@@ -2,21 +2,14 @@
 # How a batch run ends: stopped by a signal, with a reader of stderr that
 # went away, before its first group; and how the program reports output it
 # could not write and command lines it cannot use.
-set -euo pipefail
-morva=$1
-source_dir=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*" >&2; cat "$work/log" >&2 2>/dev/null || true; exit 1; }
-no_temporary_files() { ! ls "$1" | grep -q 'tmp-' || fail "a temporary file was left in $1"; }
+source "$(dirname "$0")/lib.sh" "$@"
 complete_files() {  # complete_files DIR: both count files at their full size
   [ "$(stat -c %s "$1/MORVA.BMP")" = 308278 ] || fail "MORVA.BMP missing or short in $1"
   [ "$(stat -c %s "$1/MORVAHD.BMP")" = 4916278 ] || fail "MORVAHD.BMP missing or short in $1"
 }
 
-mkdir -p "$work/fern" "$work/long"
-cp "$source_dir/assets/MORVA.TXT" "$source_dir/assets/MORVA.pal" "$work/fern/"
-sed 's/^h 45 45 320 15 1 10 100 4/h 45 45 320 15 1 10 1000000 4/' "$source_dir/assets/MORVA.TXT" >"$work/long/MORVA.TXT"
+fern "$work/fern"
+fern "$work/long" 1000000
 
 # SIGTERM and SIGHUP stop a render as Ctrl-C does: the files from the counts
 # so far, 128 + the signal. More of them during the save change nothing.

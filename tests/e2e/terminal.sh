@@ -3,18 +3,12 @@
 # columns no progress line is wider than the terminal, also after the
 # terminal is made narrower during the render; a pipe gets a handful of
 # lines; --quiet shows no progress at all.
-set -euo pipefail
-morva=$1
-source_dir=$2
-command -v /usr/bin/python3 >/dev/null || { echo "python3 missing: skipped"; exit 77; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "$0")/lib.sh" "$@"
+command -v /usr/bin/python3 >/dev/null || skip "python3 missing"
 
-mkdir -p "$work/fern" "$work/long"
-cp "$source_dir/assets/MORVA.TXT" "$source_dir/assets/MORVA.pal" "$work/fern/"
+fern "$work/fern"
 # Far longer than the test: ended by Ctrl-C once enough has been seen.
-sed 's/^h 45 45 320 15 1 10 100 4/h 45 45 320 15 1 10 1000000 4/' "$source_dir/assets/MORVA.TXT" >"$work/long/MORVA.TXT"
+fern "$work/long" 1000000
 
 /usr/bin/python3 - "$morva" "$work" <<'PY'
 import fcntl, os, pty, re, select, signal, struct, subprocess, sys, termios, time

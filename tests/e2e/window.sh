@@ -3,17 +3,14 @@
 # render writes the files and the render goes on, Escape held ends the
 # program, the close button and SIGTERM end it, and a finished render shows
 # the fern.
-set -euo pipefail
 # Waits are generous: a busy or sanitized build may be many times slower,
 # and a passing run never waits for them.
-morva=$1
-source_dir=$2
+source "$(dirname "$0")/lib.sh" "$@"
 for tool in Xvfb xdotool import; do
-  command -v $tool >/dev/null || { echo "$tool not installed: window checks skipped"; exit 77; }
+  command -v $tool >/dev/null || skip "$tool not installed: window checks"
 done
-/usr/bin/python3 -c 'import Xlib, PIL' 2>/dev/null || { echo "python3-xlib or python3-pil missing: skipped"; exit 77; }
+/usr/bin/python3 -c 'import Xlib, PIL' 2>/dev/null || skip "python3-xlib or python3-pil missing"
 
-work=$(mktemp -d)
 xvfb_pids=()
 cleanup() {
   [ -n "${morva_pid:-}" ] && kill "$morva_pid" 2>/dev/null || true
@@ -21,7 +18,6 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; cat "$work/log" >&2 2>/dev/null; exit 1; }
 
 start_display() {  # a virtual screen of geometry $1 becomes DISPLAY
   rm -f "$work/display"
@@ -70,8 +66,7 @@ wait_exit() {  # waits up to $1 seconds for morva to end; sets status
 }
 
 # A render far longer than the test: it is ended by the keys.
-mkdir -p "$work/long"
-sed 's/^h 45 45 320 15 1 10 100 4/h 45 45 320 15 1 10 10000000 4/' "$source_dir/assets/MORVA.TXT" >"$work/long/MORVA.TXT"
+fern "$work/long" 10000000
 
 start "$work/long"
 sleep 1
@@ -103,8 +98,7 @@ wait_exit 60
 grep -q "ended by SIGTERM" "$work/log" || fail "SIGTERM is not reported"
 
 # A finished render shows the fern above the dark red strip with its label.
-mkdir -p "$work/fern"
-cp "$source_dir/assets/MORVA.TXT" "$source_dir/assets/MORVA.pal" "$work/fern/"
+fern "$work/fern"
 start "$work/fern"
 # The program says when the render has finished.
 for _ in $(seq 3000); do grep -q "M points/s" "$work/log" && break; sleep 0.1; done

@@ -67,7 +67,7 @@ TEST(Fit, FramesEveryShippedScene) {
         const std::string text = *files.ReadFile((folder / "MORVA.TXT").string(), nullptr);
         const Scene before = ParseScene(text, 0, NumberFormat{});
         const FitReport report = FitScene(before, text);
-        ASSERT_EQ(report.outcome, FitOutcome::kFramed) << FitText(report, "MORVA.TXT");
+        ASSERT_EQ(report.outcome, FitOutcome::Framed) << FitText(report, "MORVA.TXT");
 
         const Scene after =
             ParseScene(ReplaceLine(text, report.headerLine, report.header), 0, NumberFormat{});
@@ -95,10 +95,10 @@ TEST(Fit, ScenesWithoutAFrameableAttractorAreReportedNotFitted) {
         const char* says;
     };
     const Case cases[] = {
-        {"a 1 3 0 0 3 1 1\n", FitOutcome::kDiverges, "runs off"},         // x' = 3x + 1
-        {"a 1 1 0 0 0.5 1 0\n", FitOutcome::kDrifts, "does not settle"},  // x' = x + 1
-        {"a 1 0 0 0 0 0.25 -2\n", FitOutcome::kPoint, "single point"},    // everything to one point
-        {"a 1 0.5 0 0 0.5 0 0\na 1 0.5 0 0 0.5 900 0\n", FitOutcome::kTooLarge, "cannot fit"},  // 1800 wide
+        {"a 1 3 0 0 3 1 1\n", FitOutcome::Diverges, "runs off"},         // x' = 3x + 1
+        {"a 1 1 0 0 0.5 1 0\n", FitOutcome::Drifts, "does not settle"},  // x' = x + 1
+        {"a 1 0 0 0 0 0.25 -2\n", FitOutcome::Point, "single point"},    // everything to one point
+        {"a 1 0.5 0 0 0.5 0 0\na 1 0.5 0 0 0.5 900 0\n", FitOutcome::TooLarge, "cannot fit"},  // 1800 wide
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.maps);

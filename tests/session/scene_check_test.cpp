@@ -1,12 +1,17 @@
 #include "session/scene_check.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "platform/error.h"
 #include "platform/files.h"
 #include "scene/palette.h"
+#include "session/frm_morva.h"
+#include "support/test_support.h"
 
 namespace morva {
 namespace {
@@ -33,7 +38,7 @@ std::vector<CheckFinding> Check(const std::string& text, const NumberFormat& for
                                  const std::string& what, const std::string& fix = "") {
     std::string all;
     for (const CheckFinding& f : found) {
-        if (f.level == CheckLevel::kWarning && f.line == line && f.field == field &&
+        if (f.level == CheckLevel::Warning && f.line == line && f.field == field &&
             f.what.find(what) != std::string::npos && f.fix.find(fix) != std::string::npos)
             return ::testing::AssertionSuccess();
         all += FormatFinding(f);
@@ -133,9 +138,19 @@ TEST(SceneCheck, TransformCountWeightsAndReproducibility) {
     EXPECT_TRUE(Warns(found, 2, 1, "the selection band 0", "at least 0.0007"));
     found = Check(Scene("h 45 45 320 15 1 10 100 3\r\n",
                         "a 0.01 1 0 0 1 0 0\r\na 0.01 1 0 0 1 0 0\r\na 0.98 0 0 0 0 0 0\r\n"));
-    EXPECT_TRUE(
-        Warns(found, 0, 0, "cover 726 of the 727 draws: 1 draw chooses no map", "whole-number weights"));
+    EXPECT_TRUE(Warns(found, 2, 1,
+                      "the weights on lines 2 to 4 (field 1), each rounded on its own, cover 726 "
+                      "of the 727 draws: 1 draw chooses no map",
+                      "the whole numbers 7, 7 and 712"));
     EXPECT_EQ(found.size(), 1u);
+    // The weights it suggests leave no draw idle; thirds become 1, 1 and 1.
+    EXPECT_TRUE(Check(Scene("h 45 45 320 15 1 10 100 3\r\n",
+                            "a 7 1 0 0 1 0 0\r\na 7 1 0 0 1 0 0\r\na 712 0 0 0 0 0 0\r\n"))
+                    .empty());
+    found = Check(Scene("h 45 45 320 15 1 10 100 3\r\n",
+                        "a .333333 1 0 0 1 0 0\r\n# between\r\na .333333 1 0 0 1 0 0\r\n"
+                        "a .333333 0 0 0 0 0 0\r\n"));
+    EXPECT_TRUE(Warns(found, 2, 1, "the weights on lines 2 and 4 to 5", "the whole numbers 1, 1 and 1"));
     EXPECT_TRUE(Check(Scene(kHeader, "a 0.01 0.5 0 0 0.5 0 0\r\na 0.99 0.5 0 0 0.5 0.5 0\r\n")).empty());
 
     found = Check(Scene(kHeader, kMaps, "S \r\n"));
@@ -179,6 +194,70 @@ TEST(SceneCheck, ShippedFilesAreCleanAndRefusalsAreTheRendersOwn) {
         }
     }
     EXPECT_GT(refused, 5);
+}
+
+// --check reads both files as the render does: what the render will not
+// read at all is a refusal (exit code 2) with the render's own message,
+// never an abort or "no warnings".
+TEST(RunCheck, FilesTheRenderWillNotReadAreRefusals) {
+    test::TempDir dir;
+    SessionConfig config;
+    config.folder = dir.Path();
+    const auto check = [&](const std::string& says) {
+        std::ostringstream out, err;
+        EXPECT_EQ(RunCheck(config, out, err), 2) << err.str();
+        EXPECT_NE(err.str().find(says), std::string::npos) << err.str();
+        EXPECT_NE(out.str().find("the render refuses these files"), std::string::npos) << out.str();
+        return err.str();
+    };
+    fs::create_directory(dir.File(kSceneFileName));
+    check("it is a folder");
+    fs::remove(dir.File(kSceneFileName));
+    test::WriteTextFile(dir.File(kSceneFileName), Scene(kHeader));
+    ASSERT_EQ(mkfifo(dir.File(kPaletteFileName).c_str(), 0600), 0);
+    check("named pipe");
+    fs::remove(dir.File(kPaletteFileName));
+
+    // A palette over the read limit (a sparse file) is no missing palette.
+    test::WriteTextFile(dir.File(kPaletteFileName), "");
+    fs::resize_file(dir.File(kPaletteFileName), (std::uintmax_t{512} << 20) + 1);
+    const std::string said = check("larger than 512 MiB");
+    PosixFileSystem files;
+    try {
+        LoadPalette(files, dir.Path(), NumberFormat{});
+        ADD_FAILURE() << "the render read the palette";
+    } catch (const MorvaError& error) {
+        EXPECT_NE(said.find(error.what()), std::string::npos) << said << "\nrender: " << error.what();
+    }
+}
+
+// A scene of many warnings: --check prints the first 100 in line order and
+// counts the rest without holding them.
+TEST(RunCheck, MemoryFollowsTheFileNotTheWarnings) {
+    test::TempDir dir;
+    std::string text = Scene(kHeader);
+    const std::size_t lines = 300000;  // " h": a header line made a comment by its blank
+    text.reserve(text.size() + 4 * lines);
+    for (std::size_t k = 0; k < lines; ++k) text += " h\r\n";
+    test::WriteTextFile(dir.File(kSceneFileName), text);
+    text = std::string();
+    SessionConfig config;
+    config.folder = dir.Path();
+    std::ostringstream out, err;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const long before = usage.ru_maxrss;
+    EXPECT_EQ(RunCheck(config, out, err), 1);
+    getrusage(RUSAGE_SELF, &usage);
+    EXPECT_LT(usage.ru_maxrss - before, 24 << 10) << "kB more at the peak";
+    const std::string printed = out.str();
+    EXPECT_EQ(printed.rfind(dir.File(kSceneFileName) + ", line 5: warning: the line begins with a blank", 0),
+              0u);
+    EXPECT_NE(printed.find(", line 104: warning"), std::string::npos);
+    EXPECT_EQ(printed.find(", line 105: warning"), std::string::npos);
+    EXPECT_NE(printed.find("... and " + std::to_string(lines - 100) +
+                           " more warnings\nmorva: " + std::to_string(lines) + " warnings\n"),
+              std::string::npos);
 }
 
 }  // namespace

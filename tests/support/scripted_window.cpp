@@ -38,7 +38,7 @@ void ScriptedWindow::SetLabel(const std::string& text) {
     if (labelListener_) labelListener_(text);
 }
 
-std::int16_t ScriptedWindow::KeyState(int virtualKey) {
+KeyStateWord ScriptedWindow::KeyState(int virtualKey) {
     if (virtualKey < 0 || virtualKey > 255) return 0;
     return keysHeld_[virtualKey] ? static_cast<std::int16_t>(-128) : static_cast<std::int16_t>(0);
 }

@@ -25,7 +25,7 @@ public:
     void SetFrameDue(bool due) { frameDue_ = due; }
     void SetLabel(const std::string& text) override;
     void ShowError(const std::string& message) override { errors_.push_back(message); }
-    std::int16_t KeyState(int virtualKey) override;
+    KeyStateWord KeyState(int virtualKey) override;
 
     // Script: events are delivered in order, one batch per ProcessMessages
     // call; a call with an empty queue delivers nothing.

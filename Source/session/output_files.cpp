@@ -1,0 +1,71 @@
+#include "session/output_files.h"
+
+#include <ostream>
+#include <vector>
+
+#include "platform/files.h"
+#include "raster/bmp_writer.h"
+#include "raster/export.h"
+#include "raster/raster.h"
+#include "session/frm_morva.h"
+
+namespace morva {
+
+ColourTable PaletteColours(const PaletteRGB& palette) {
+    ColourTable colours{};
+    for (int i = 0; i < 256; ++i)
+        colours[i] = {palette.PaletteR[i], palette.PaletteG[i], palette.PaletteB[i]};
+    return colours;
+}
+
+std::string OutputFiles::CountFilePath(CountFile file) const {
+    const std::string& folder = config_.outFolder.empty() ? config_.folder : config_.outFolder;
+    return JoinPath(folder, file == CountFile::HiRes ? kHiResBmpFileName : kBmpFileName);
+}
+
+void OutputFiles::SaveCountFile(CountFile file, const Raster& raster, std::int32_t exposure) {
+    const std::string& folder = config_.outFolder.empty() ? config_.folder : config_.outFolder;
+    if (file == CountFile::HiRes) {
+        SaveHiResBmp(files_, folder, raster, exposure);
+    } else {
+        SaveBmp(files_, folder, raster, exposure);
+    }
+    log_ << "morva: wrote " << CountFilePath(file) << std::endl;
+}
+
+const std::string& OutputFiles::ExportPath(Export which) const {
+    const ExportRequest& request = config_.exports;
+    switch (which) {
+        case Export::Picture:
+            return request.picture;
+        case Export::HiResPicture:
+            return request.hiResPicture;
+        case Export::Counts:
+            break;
+    }
+    return request.counts;
+}
+
+void OutputFiles::SaveExport(Export which, const Raster& raster, const SceneSettings& settings,
+                             const PaletteRGB& palette) {
+    const std::string& path = ExportPath(which);
+    const std::int32_t exposure = settings.Exposure;
+    const ColourTable colours = PictureColourTable(config_.exports.colours, PaletteColours(palette));
+    std::vector<std::uint8_t> bytes;
+    switch (which) {
+        case Export::Picture:
+            bytes = EncodePicture(raster.HitBuffer(), exposure, colours, ImageFormatOf(path, "--picture"));
+            break;
+        case Export::HiResPicture:
+            bytes = EncodePicture(raster.HiResBuffer(), exposure, colours,
+                                  ImageFormatOf(path, "--hires-picture"));
+            break;
+        case Export::Counts:
+            bytes = EncodeCountsPng(settings.HiRes ? raster.HiResBuffer() : raster.HitBuffer());
+            break;
+    }
+    files_.ReplaceFile(path, bytes);
+    log_ << "morva: wrote " << path << std::endl;
+}
+
+}  // namespace morva

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+#include "raster/picture.h"
+#include "scene/palette.h"
+#include "scene/scene.h"
+
+namespace morva {
+
+class FileSystem;
+class Raster;
+struct SessionConfig;
+
+// The palette's entries as a colour table.
+ColourTable PaletteColours(const PaletteRGB& palette);
+
+// The files a session writes from its counts: the count files (F11, and at
+// the end of a batch run) and the exports. Each file written is reported
+// on the log as "morva: wrote PATH".
+class OutputFiles {
+public:
+    // The two count files: MORVA.BMP and, in high-resolution mode,
+    // MORVAHD.BMP.
+    enum class CountFile { Screen, HiRes };
+    // The pictures and tables that the command line may ask for.
+    enum class Export { Picture, HiResPicture, Counts };
+
+    OutputFiles(FileSystem& files, const SessionConfig& config, std::ostream& log)
+        : files_(files), config_(config), log_(log) {}
+
+    // Where a count file goes: in the --out folder, else in the scene's.
+    std::string CountFilePath(CountFile file) const;
+    // Where an export goes; empty when it was not asked for.
+    const std::string& ExportPath(Export which) const;
+
+    // Writes one from tables that hold every group traced. Throws
+    // MorvaError on failure.
+    void SaveCountFile(CountFile file, const Raster& raster, std::int32_t exposure);
+    void SaveExport(Export which, const Raster& raster, const SceneSettings& settings,
+                    const PaletteRGB& palette);
+
+private:
+    FileSystem& files_;
+    const SessionConfig& config_;
+    std::ostream& log_;
+};
+
+}  // namespace morva
