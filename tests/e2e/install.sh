@@ -2,13 +2,8 @@
 # The installed program: cmake --install into a fresh prefix, the default
 # scene rendered from another folder by a user who may not write the
 # program's folder, the bash completion, and the Debian package.
-set -euo pipefail
-morva=$1
-source_dir=$2
+source "$(dirname "$0")/lib.sh"
 build_dir=$3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
 chmod 755 "$work"
 
 prefix=$work/prefix
