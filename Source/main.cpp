@@ -49,9 +49,10 @@ int main(int argc, char** argv) {
         return RunPrinting([&](std::ostream& out) { return RunFit(request.session, out, std::cerr); });
     if (options.describe) return RunDescribe(request);
     if (options.batch) {
-        const ProgressStyle style = options.quiet             ? ProgressStyle::Quiet
-                                    : ErrorStreamIsTerminal() ? ProgressStyle::Terminal
-                                                              : ProgressStyle::Log;
+        const ProgressStyle style = options.quiet                 ? ProgressStyle::Quiet
+                                    : !ErrorStreamIsTerminal()    ? ProgressStyle::Log
+                                    : ErrorTerminalTakesEscapes() ? ProgressStyle::Terminal
+                                                                  : ProgressStyle::DumbTerminal;
         return RunBatch(request, style);
     }
     return RunWindow(request, [&options](std::string* reason) { return MakeWindow(reason, options.zoom); });
