@@ -113,6 +113,13 @@ FrmMorva::Outcome FrmMorva::Form_Load() {
             if (unloaded_) return Outcome::Unloaded;
         }
     }
+    // The label keeps the text of the last progress step, which shows 100 %
+    // only for a target that is a multiple of 128; a listener (the batch
+    // display) is told of the end itself, so that its last line is true.
+    if (progressListener_ && scene_.settings.GroupTarget > 0) {
+        ElapsedMs_ = static_cast<std::int32_t>(clock_.TickCount() - StartTick_);
+        progressListener_(ProgressFigures());
+    }
     renderer_->Flush(raster_, GroupRenderer::FlushScope::All);
     raster_.ToneMapFrame(scene_.settings.Exposure);
     finished_ = true;
@@ -143,10 +150,8 @@ void FrmMorva::TraceGroups(int count) {
     ProgressStep();
 }
 
-void FrmMorva::ProgressStep() {
-    if ((GroupsDone_ & kCadenceMask) != 0) return;
+ProgressInputs FrmMorva::ProgressFigures() const {
     const SceneSettings& s = scene_.settings;
-    PercentDone_ = PercentDone(GroupsDone_, s.GroupTarget);
     ProgressInputs in;
     in.GroupsDone = GroupsDone_;
     in.GroupTarget = s.GroupTarget;
@@ -155,6 +160,13 @@ void FrmMorva::ProgressStep() {
     in.InitialSeed = s.InitialSeed;
     in.HiRes = s.HiRes;
     in.HighSpeed = s.HighSpeed;
+    return in;
+}
+
+void FrmMorva::ProgressStep() {
+    if ((GroupsDone_ & kCadenceMask) != 0) return;
+    PercentDone_ = PercentDone(GroupsDone_, scene_.settings.GroupTarget);
+    const ProgressInputs in = ProgressFigures();
     if (auto text = ProgressText(in)) {
         window_.SetLabel(*text);
         if (progressListener_) progressListener_(in);

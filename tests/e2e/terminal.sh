@@ -11,10 +11,11 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-mkdir -p "$work/fern" "$work/long"
+mkdir -p "$work/fern" "$work/long" "$work/short"
 cp "$source_dir/assets/MORVA.TXT" "$source_dir/assets/MORVA.pal" "$work/fern/"
 # Far longer than the test: ended by Ctrl-C once enough has been seen.
 sed 's/^h 45 45 320 15 1 10 100 4/h 45 45 320 15 1 10 1000000 4/' "$source_dir/assets/MORVA.TXT" >"$work/long/MORVA.TXT"
+sed 's/^h 45 45 320 15 1 10 100 4/h 45 45 320 15 1 10 3 4/' "$source_dir/assets/MORVA.TXT" >"$work/short/MORVA.TXT"
 
 /usr/bin/python3 - "$morva" "$work" <<'PY'
 import fcntl, os, pty, re, select, signal, struct, subprocess, sys, termios, time
@@ -30,12 +31,14 @@ def progress_lines(data):
     assert "\x1b" not in text, "an unexpected control sequence"
     return [s for s in re.split(r"[\r\n]", text) if s and not s.startswith("morva: ")]
 
-def on_terminal(args, columns, narrower=None):
+def on_terminal(args, columns, narrower=None, term=None):
     """Runs morva with stderr on a pseudo-terminal; returns the bytes read before and after the
     terminal was made narrower, and the exit code."""
     master, slave = pty.openpty()
     set_width(slave, columns)
-    child = subprocess.Popen([morva] + args, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=slave)
+    env = dict(os.environ, TERM=term) if term else None
+    child = subprocess.Popen([morva] + args, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=slave,
+                             env=env)
     os.close(slave)
     before, after = b"", b""
     resized = False
@@ -80,6 +83,13 @@ lines = progress_lines(data)
 assert lines and all(len(line) <= 39 for line in lines), lines
 assert "100%" in lines[-1], lines[-1]
 assert b"M points/s)" in data, data[-300:]
+
+# A terminal without escape sequences (an editor's shell buffer) gets none;
+# a render of 480 groups (no multiple of 128) still ends at 100 %.
+data, _, code = on_terminal(["--batch", "--dir", f"{work}/short"], 80, term="dumb")
+assert code == 0 and b"\x1b" not in data, data[-300:]
+lines = progress_lines(data)
+assert "100%" in lines[-1] and "480/480 groups" in lines[-1], lines[-1]
 
 # --quiet: the report, no progress.
 data, _, code = on_terminal(["--batch", "--quiet", "--dir", f"{work}/fern"], 80)
