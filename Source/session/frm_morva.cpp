@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <ostream>
 
 #include "engine/fast_renderer.h"
@@ -28,6 +29,14 @@ ColourTable PaletteColours(const PaletteRGB& palette) {
 }
 
 }  // namespace
+
+void SaveOneFile(const std::string& path, const std::function<void()>& save) {
+    try {
+        save();
+    } catch (const std::bad_alloc&) {
+        throw MorvaError("out of memory while writing " + Quoted(path));
+    }
+}
 
 FrmMorva::FrmMorva(Window& window, Clock& clock, UniformRandom& uniform, FileSystem& files,
                    SessionConfig config, std::ostream& log)
@@ -207,8 +216,10 @@ void FrmMorva::BringTablesUpToDate() {
 
 void FrmMorva::SaveFiles() {
     BringTablesUpToDate();
-    if (scene_.settings.HiRes) SaveCountFile(CountFile::HiRes);
-    SaveCountFile(CountFile::Screen);
+    for (const CountFile file : {CountFile::HiRes, CountFile::Screen}) {
+        if (file == CountFile::HiRes && !scene_.settings.HiRes) continue;
+        SaveOneFile(CountFilePath(file), [this, file] { SaveCountFile(file); });
+    }
 }
 
 std::string FrmMorva::CountFilePath(CountFile file) const {
@@ -224,7 +235,7 @@ void FrmMorva::SaveCountFile(CountFile file) {
     } else {
         SaveBmp(files_, folder, raster_, scene_.settings.Exposure);
     }
-    log_ << "morva: wrote " << CountFilePath(file) << std::endl;
+    log_ << ErrorLine("wrote " + Quoted(CountFilePath(file))) << std::flush;
 }
 
 const std::string& FrmMorva::ExportPath(Export which) const {
@@ -259,7 +270,7 @@ void FrmMorva::SaveExport(Export which) {
             break;
     }
     files_.ReplaceFile(path, bytes);
-    log_ << "morva: wrote " << path << std::endl;
+    log_ << ErrorLine("wrote " + Quoted(path)) << std::flush;
 }
 
 void FrmMorva::ReportError(const std::string& message) {

@@ -33,6 +33,12 @@ struct SessionConfig {
     ExportRequest exports;      // pictures and tables written at the end
 };
 
+// Runs the save of one file. A failed allocation (a large table's encoding
+// under a memory limit) becomes that file's MorvaError, "out of memory while
+// writing" and its name, so that it is reported like a full disk and the
+// next file is still written.
+void SaveOneFile(const std::string& path, const std::function<void()>& save);
+
 // The render session: the window's start-up, the render loop with its
 // keyboard poll and message processing every 128 groups, the progress line,
 // the F11 export and the end of the program.

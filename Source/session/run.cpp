@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <new>
 #include <sstream>
 
 #include "platform/clock.h"
@@ -32,7 +33,7 @@ bool WriteOutputs(FrmMorva& session, const std::vector<EndOfRenderOutput>& outpu
     bool written = true;
     for (const EndOfRenderOutput& output : outputs) {
         try {
-            output.write();
+            SaveOneFile(output.path, output.write);
         } catch (const MorvaError& error) {
             session.ReportError(error.what());
             written = false;
@@ -193,6 +194,12 @@ int RunRender(FrmMorva& session, RunMode mode, std::ostream& err, ProgressDispla
     } catch (const MorvaError& error) {
         endProgressLine();
         session.ReportError(error.what());
+        return 1;
+    } catch (const std::bad_alloc&) {
+        // Outside the saves (which report their own): reading the inputs,
+        // the tables, the report.
+        endProgressLine();
+        session.ReportError("out of memory");
         return 1;
     }
 }

@@ -87,6 +87,14 @@ else
   refused_early "\"$work/out/b/x.png\"" "--picture and --counts name the same file"
 fi
 
+# A name with control bytes is quoted with escapes in every line that
+# prints it, "wrote" included.
+name=$'pic\e[2J\nture.png'
+run --dir "$work/out" --picture "$work/out/$name"
+[ "$status" = 0 ] || fail "a picture of an odd name: exit code $status"
+grep -qF "morva: wrote \"$work/out/pic\x1b[2J\nture.png\"" "$work/log" || fail "the written name is not quoted"
+if tr -d '\n' <"$work/log" | LC_ALL=C grep -q '[[:cntrl:]]'; then fail "a control byte reached stderr"; fi
+
 # Without a display, the suggested batch command pastes into a POSIX shell
 # as it reads: one folder name, nothing in it run.
 folder="$work/\$(touch pasted) my scenes"

@@ -123,6 +123,19 @@ TEST(RunRender, EveryOutputIsCheckedBeforeTheFirstGroup) {
     }
 }
 
+TEST(RunRender, AnOutputThatRunsOutOfMemoryIsReportedAndTheNextIsStillWritten) {
+    BatchOrWindowRun run(Fern("200"));
+    run.request.session.exports.picture = "/scene/picture.bmp";
+    run.files.outOfMemoryPath = "/scene/MORVA.BMP";
+    EXPECT_EQ(run.Render(), 1);
+    EXPECT_EQ(run.files.files.count("/scene/picture.bmp"), 1u);
+    EXPECT_NE(run.log.str().find("morva: out of memory while writing \"/scene/MORVA.BMP\"\n"),
+              std::string::npos)
+        << run.log.str();
+    EXPECT_NE(run.log.str().find("morva: wrote \"/scene/picture.bmp\"\n"), std::string::npos)
+        << run.log.str();
+}
+
 TEST(RunRender, TheBatchDisplayEndsAtTheTargetAndTheLabelAtItsLastStep) {
     // 201 groups: the last progress step is at 128.
     BatchOrWindowRun run(Fern("200"));
