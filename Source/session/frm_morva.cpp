@@ -123,9 +123,10 @@ FrmMorva::Outcome FrmMorva::Form_Load() {
         }
     }
     // The label keeps the text of the last progress step, which shows 100 %
-    // only for a target that is a multiple of 128; a listener (the batch
-    // display) is told of the end itself, so that its last line is true.
-    if (progressListener_ && scene_.settings.GroupTarget > 0) {
+    // only for a target that is a multiple of 128; for any other, a listener
+    // (the batch display) is told of the end itself, so that its last line
+    // is true.
+    if (progressListener_ && scene_.settings.GroupTarget > 0 && (GroupsDone_ & kCadenceMask) != 0) {
         ElapsedMs_ = static_cast<std::int32_t>(clock_.TickCount() - StartTick_);
         progressListener_(ProgressFigures());
     }
