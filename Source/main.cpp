@@ -1,7 +1,11 @@
 // morva: reads the command line and picks the mode; everything else lives in
 // the libraries.
 
+#include <cstdio>
+#include <exception>
 #include <iostream>
+#include <new>
+#include <system_error>
 
 #include "platform/error.h"
 #include "platform/terminal.h"
@@ -31,9 +35,7 @@ std::unique_ptr<Window> MakeWindow(std::string* reason, int zoom) {
 #endif
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int RunProgram(int argc, char** argv) {
     Options options;
     try {
         options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
@@ -49,10 +51,31 @@ int main(int argc, char** argv) {
         return RunPrinting([&](std::ostream& out) { return RunFit(request.session, out, std::cerr); });
     if (options.describe) return RunDescribe(request);
     if (options.batch) {
-        const ProgressStyle style = options.quiet             ? ProgressStyle::Quiet
-                                    : ErrorStreamIsTerminal() ? ProgressStyle::Terminal
-                                                              : ProgressStyle::Log;
+        const ProgressStyle style = options.quiet                 ? ProgressStyle::Quiet
+                                    : !ErrorStreamIsTerminal()    ? ProgressStyle::Log
+                                    : ErrorTerminalTakesEscapes() ? ProgressStyle::Terminal
+                                                                  : ProgressStyle::DumbTerminal;
         return RunBatch(request, style);
     }
     return RunWindow(request, [&options](std::string* reason) { return MakeWindow(reason, options.zoom); });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The modes report their own faults. What can still come from anywhere
+    // is a failed allocation (a scene file of hundreds of megabytes under a
+    // memory limit) or a call of the system that failed: a message and exit
+    // code 1, never an abort. No text is built for the first one: there may
+    // be no memory for it.
+    try {
+        return RunProgram(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("morva: out of memory\n", stderr);
+    } catch (const std::system_error& error) {
+        std::fprintf(stderr, "morva: a call of the system failed: %s\n", error.what());
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "morva: %s\n", error.what());
+    }
+    return 1;
 }

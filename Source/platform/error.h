@@ -22,6 +22,12 @@ public:
 // are kept.
 std::string Quoted(std::string_view text);
 
+// Text as one word of a command line that a user may paste into a POSIX
+// shell: as it is when no shell gives any of its characters a meaning, else
+// in single quotes (a quote inside as \'), control bytes as $'\xNN' so that
+// none reaches the terminal. Nothing in it is expanded or run.
+std::string ShellQuoted(std::string_view text);
+
 // A message as the program prints it: "morva: ", the message, and one line
 // end unless the message already ends with one.
 std::string ErrorLine(std::string_view message);

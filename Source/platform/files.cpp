@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/error.h"
 
@@ -130,7 +131,9 @@ std::string RandomSuffix() {
 // it has taken the target's name.
 class TemporaryFile {
 public:
-    explicit TemporaryFile(const std::string& target) : target_(target) {
+    explicit TemporaryFile(const std::string& target,
+                           const std::string& failure = "cannot create a temporary file beside it")
+        : target_(target) {
         constexpr int kAttempts = 100;
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
             path_ = target + ".tmp-" + RandomSuffix();
@@ -140,7 +143,7 @@ public:
         }
         const int code = errno;
         path_.clear();
-        RefuseOutput(target, "cannot create a temporary file beside it: " + SystemError(code));
+        RefuseOutput(target, failure + ": " + SystemError(code));
     }
     ~TemporaryFile() {
         if (fd_ >= 0) ::close(fd_);
@@ -215,7 +218,13 @@ std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path, st
     return content;
 }
 
-void PosixFileSystem::CheckReplaceable(const std::string& path) { (void)InspectTarget(path); }
+void PosixFileSystem::CheckReplaceable(const std::string& path) {
+    (void)InspectTarget(path);
+    // The permission bits do not settle it: root passes them in /proc and
+    // /sys, and so does the client of a network share that maps root to
+    // nobody. A file created there, exclusively, and removed again does.
+    TemporaryFile probe(path, "cannot create files in the folder " + Quoted(FolderOf(path)));
+}
 
 void PosixFileSystem::ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
     // Looked at again: the target may have changed since the check before
@@ -246,6 +255,17 @@ void PosixFileSystem::ReplaceFile(const std::string& path, std::span<const std::
     }
     if (::fsync(temporary.fd()) != 0 && errno != EINVAL) temporary.Fail("sync failed", errno);
     temporary.CloseAndRename();
+}
+
+std::string OutputFileKey(const std::string& path) {
+    struct stat folder {};
+    if (!path.empty() && path.back() != '/' && ::stat(FolderOf(path).c_str(), &folder) == 0) {
+        return std::to_string(folder.st_dev) + ":" + std::to_string(folder.st_ino) + "/" +
+               path.substr(path.rfind('/') + 1);
+    }
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return (error ? std::filesystem::path(path) : absolute).lexically_normal().string();
 }
 
 std::string ProgramFolder() {

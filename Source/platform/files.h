@@ -25,7 +25,8 @@ public:
     // Refuses, by throwing MorvaError naming the path and the reason, what
     // ReplaceFile would refuse: a folder that is missing or may not be
     // written, a name that is a symbolic link or anything but a regular
-    // file, a file this user may not write. Run before the work for a file
+    // file, a file this user may not write, a folder that takes no new file
+    // whatever its permission bits say. Run before the work for a file
     // starts, so that no render is spent on a file that cannot be written.
     virtual void CheckReplaceable(const std::string& path) = 0;
     // Replaces the file whole after the same checks: the bytes go to a new,
@@ -45,6 +46,14 @@ public:
     void CheckReplaceable(const std::string& path) override;
     void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes) override;
 };
+
+// What the system knows an output's name by: the device and inode of its
+// folder and its last part. Two paths with the same key name one file
+// however they reach its folder (a link, "..", a bind mount); ReplaceFile
+// puts a new file under that name, so a hard link elsewhere is no clash.
+// A path whose folder cannot be looked at (it will be refused anyway) gives
+// its absolute, lexically normal text.
+std::string OutputFileKey(const std::string& path);
 
 // The folder that holds the running program, without a trailing separator.
 std::string ProgramFolder();

@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "platform/error.h"
 #include "platform/sdl_icon.h"
 
 namespace morva {
@@ -24,6 +26,10 @@ constexpr SDL_Color kLabelText = {255, 0, 0, 255};
 // 9.75-point face the label is laid out for (13 pixels at 96 dpi). Two
 // lines of it fill the 31 visible rows of the strip.
 constexpr int kLabelFontPixels = 13;
+// A line too wide for the strip at that size (a seed of ten digits, a
+// target of seven with both modes on) is drawn in a smaller size of the
+// same face, down to this one, so that every line shows whole.
+constexpr int kLabelSmallestFontPixels = 7;
 constexpr int kLabelTextLeft = 2;
 // The strip is 33 rows tall, but the client area ends after 31 of them.
 constexpr int kLabelVisibleRows = kClientHeight - kLabelTop;
@@ -160,7 +166,7 @@ std::string NoDisplayReason() {
     const char* display = SDL_getenv("DISPLAY");
     std::string reason = "cannot open a display: no X11 or Wayland display answered";
     if (!display || !*display) return reason + " (DISPLAY is not set)";
-    return reason + " (DISPLAY is " + display + ")";
+    return reason + " (DISPLAY is " + Quoted(display) + ")";
 }
 
 void StopVideo() {
@@ -252,6 +258,8 @@ public:
 
 private:
     void OpenLabelFont(const SdlWindowOptions& options);
+    TTF_Font* LabelFontOfSize(int pixels);
+    TTF_Font* FittingLabelFont(const std::vector<std::string>& lines);
     void FreeLabelLines();
     void RenderLabel();
     void Dispatch(const SDL_Event& event);
@@ -271,7 +279,10 @@ private:
     SDL_Window* window_ = nullptr;
     Uint32 windowId_ = 0;
     SDL_Surface* pictureSurface_ = nullptr;  // 8-bit, top row first, colour table as palette
-    TTF_Font* labelFont_ = nullptr;
+    TTF_Font* labelFont_ = nullptr;          // at the label's own size
+    std::string labelFontPath_;
+    std::map<int, TTF_Font*> smallerLabelFonts_;  // by pixel size, opened when first needed
+    TTF_Font* labelLinesFont_ = nullptr;          // the one labelLines_ were drawn with
     std::vector<SDL_Surface*> labelLines_;
     std::string labelText_;
     bool labelRendered_ = true;  // labelLines_ show labelText_
@@ -284,6 +295,9 @@ private:
 
 SdlWindow::~SdlWindow() {
     FreeLabelLines();
+    for (const auto& [pixels, font] : smallerLabelFonts_) {
+        if (font) TTF_CloseFont(font);
+    }
     if (labelFont_) TTF_CloseFont(labelFont_);
     if (ttfStarted_) TTF_Quit();
     if (pictureSurface_) SDL_FreeSurface(pictureSurface_);
@@ -342,7 +356,10 @@ void SdlWindow::OpenLabelFont(const SdlWindowOptions& options) {
     for (const std::string& path : candidates) {
         // Text drawn at its own size, not enlarged: sharp at every zoom.
         labelFont_ = TTF_OpenFont(path.c_str(), kLabelFontPixels * zoom_);
-        if (labelFont_) return;
+        if (labelFont_) {
+            labelFontPath_ = path;
+            return;
+        }
     }
     std::string tried;
     for (const std::string& path : candidates) tried += (tried.empty() ? "" : ", ") + path;
@@ -425,16 +442,49 @@ void SdlWindow::SetLabel(const std::string& text) {
     labelRendered_ = false;
 }
 
+TTF_Font* SdlWindow::LabelFontOfSize(int pixels) {
+    if (pixels == kLabelFontPixels * zoom_) return labelFont_;
+    auto found = smallerLabelFonts_.find(pixels);
+    if (found == smallerLabelFonts_.end())
+        found = smallerLabelFonts_.emplace(pixels, TTF_OpenFont(labelFontPath_.c_str(), pixels)).first;
+    return found->second;
+}
+
+TTF_Font* SdlWindow::FittingLabelFont(const std::vector<std::string>& lines) {
+    const int room = (kClientWidth - 2 * kLabelTextLeft) * zoom_;
+    TTF_Font* font = labelFont_;
+    int pixels = kLabelFontPixels * zoom_;
+    for (;;) {
+        int widest = 0;
+        for (const std::string& line : lines) {
+            int width = 0;
+            if (!line.empty() && TTF_SizeUTF8(font, line.c_str(), &width, nullptr) == 0)
+                widest = std::max(widest, width);
+        }
+        if (widest <= room || pixels <= kLabelSmallestFontPixels * zoom_) return font;
+        // Widths grow about in proportion to the size; the next look
+        // settles the rounding.
+        pixels =
+            std::max(kLabelSmallestFontPixels * zoom_,
+                     std::min(pixels - 1, static_cast<int>(static_cast<long long>(pixels) * room / widest)));
+        TTF_Font* smaller = LabelFontOfSize(pixels);
+        if (!smaller) return font;
+        font = smaller;
+    }
+}
+
 void SdlWindow::RenderLabel() {
     // Rendered once per text; every repaint until the next text only copies.
     FreeLabelLines();
     labelRendered_ = true;
     if (!labelFont_) return;
-    for (const std::string& line : SplitLabel(labelText_)) {
+    const std::vector<std::string> lines = SplitLabel(labelText_);
+    labelLinesFont_ = FittingLabelFont(lines);
+    for (const std::string& line : lines) {
         // An empty line renders as nothing (SDL_ttf refuses zero width) but
         // still takes its place.
-        labelLines_.push_back(line.empty() ? nullptr
-                                           : TTF_RenderUTF8_Blended(labelFont_, line.c_str(), kLabelText));
+        labelLines_.push_back(
+            line.empty() ? nullptr : TTF_RenderUTF8_Blended(labelLinesFont_, line.c_str(), kLabelText));
     }
 }
 
@@ -499,10 +549,10 @@ void SdlWindow::DrawLabel(SDL_Surface* screen) {
     // otherwise fit the strip: the second line, descenders and all, ends a
     // pixel above the window's lower edge. The first line gives up the
     // empty top rows of its glyphs for that, not ink.
-    const int lineHeight = TTF_FontHeight(labelFont_);
+    const int lineHeight = TTF_FontHeight(labelLinesFont_);
     const int bottomMargin = zoom_;
     const int lineStep =
-        std::max(1, std::min(TTF_FontLineSkip(labelFont_), stripRows - lineHeight - bottomMargin));
+        std::max(1, std::min(TTF_FontLineSkip(labelLinesFont_), stripRows - lineHeight - bottomMargin));
     int top = stripTop;
     for (SDL_Surface* line : labelLines_) {
         if (top >= stripTop + stripRows) break;

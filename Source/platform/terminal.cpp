@@ -3,9 +3,17 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <cstring>
+
 namespace morva {
 
 bool ErrorStreamIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+bool ErrorTerminalTakesEscapes() {
+    const char* term = std::getenv("TERM");
+    return term && *term && std::strcmp(term, "dumb") != 0;
+}
 
 int ErrorStreamColumns() {
     winsize size{};

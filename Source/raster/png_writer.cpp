@@ -26,6 +26,7 @@ constexpr int kCountsCompression = 3;
 struct PngOutput {
     std::vector<std::uint8_t>* bytes;
     char error[200];
+    bool outOfMemory = false;  // the failure was an allocation, ours or libpng's
 };
 
 void AppendBytes(png_structp png, png_bytep data, png_size_t length) {
@@ -34,6 +35,7 @@ void AppendBytes(png_structp png, png_bytep data, png_size_t length) {
         output->bytes->insert(output->bytes->end(), data, data + length);
     } catch (const std::bad_alloc&) {
         // No C++ exception may pass through libpng's C frames.
+        output->outOfMemory = true;
         png_error(png, "out of memory");
     }
 }
@@ -43,6 +45,9 @@ void Flush(png_structp) {}
 [[noreturn]] void OnError(png_structp png, png_const_charp message) {
     auto* output = static_cast<PngOutput*>(png_get_error_ptr(png));
     std::snprintf(output->error, sizeof output->error, "%s", message);
+    // libpng's own allocations fail with "Out of memory", zlib's with
+    // "insufficient memory".
+    if (std::strstr(message, "memory")) output->outOfMemory = true;
     png_longjmp(png, 1);
 }
 
@@ -54,14 +59,15 @@ void OnWarning(png_structp, png_const_charp) {}
 bool WritePng(PngOutput& output, int width, int height, int bitDepth, int colourType,
               const png_color* palette, int paletteSize, int compressionLevel, png_bytep* rows) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &output, OnError, OnWarning);
+    // Both fail only when their memory cannot be had.
     if (!png) {
-        std::snprintf(output.error, sizeof output.error, "cannot start the PNG encoder");
+        output.outOfMemory = true;
         return false;
     }
     png_infop info = png_create_info_struct(png);
     if (!info) {
         png_destroy_write_struct(&png, nullptr);
-        std::snprintf(output.error, sizeof output.error, "cannot start the PNG encoder");
+        output.outOfMemory = true;
         return false;
     }
     if (setjmp(png_jmpbuf(png))) {
@@ -100,9 +106,12 @@ std::vector<std::uint8_t> Encode(int width, int height, int bitDepth, int colour
         rows[r] = bottomRow + static_cast<std::size_t>(height - 1 - r) * rowBytes;
     std::vector<std::uint8_t> bytes;
     bytes.reserve(rowBytes * static_cast<std::size_t>(height) / 4 + 4096);
-    PngOutput output{&bytes, {}};
+    PngOutput output{&bytes, {}, false};
     if (!WritePng(output, width, height, bitDepth, colourType, palette, paletteSize, compressionLevel,
                   rows.data())) {
+        // Reported with the file's name by whoever writes it, as any
+        // failed allocation is.
+        if (output.outOfMemory) throw std::bad_alloc();
         throw MorvaError(std::string("Cannot encode the PNG picture: ") + output.error);
     }
     return bytes;

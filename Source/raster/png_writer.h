@@ -11,7 +11,8 @@ namespace morva {
 // An 8-bit palette PNG with all 256 colours of the table. Pixel k is
 // pixels[k], k = y*width + x with y = 0 the bottom row, as in every grid of
 // the program; the file stores the top row first, as PNG prescribes.
-// Throws MorvaError when the encoder fails (memory).
+// Throws std::bad_alloc when memory runs out, MorvaError on any other
+// failure of the encoder.
 std::vector<std::uint8_t> EncodePng8(int width, int height, std::span<const std::uint8_t> pixels,
                                      const ColourTable& colours);
 

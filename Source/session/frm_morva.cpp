@@ -70,6 +70,14 @@ FrmMorva::Outcome FrmMorva::Form_Load() {
             if (unloaded_) return Outcome::Unloaded;
         }
     }
+    // The label keeps the text of the last progress step, which shows 100 %
+    // only for a target that is a multiple of 128; for any other, the
+    // listener (the batch display) is told of the end itself, so that its
+    // last line is true.
+    if (scene_.settings.GroupTarget > 0 && !loop_.AtCadence()) {
+        loop_.ReadElapsed();
+        progress_.Finish(loop_.Figures(scene_.settings));
+    }
     renderer_->Flush(raster_, GroupRenderer::FlushScope::All);
     raster_.ToneMapFrame(scene_.settings.Exposure);
     finished_ = true;
@@ -122,8 +130,10 @@ void FrmMorva::BringTablesUpToDate() {
 
 void FrmMorva::SaveFiles() {
     BringTablesUpToDate();
-    if (scene_.settings.HiRes) SaveCountFile(CountFile::HiRes);
-    SaveCountFile(CountFile::Screen);
+    for (const CountFile file : {CountFile::HiRes, CountFile::Screen}) {
+        if (file == CountFile::HiRes && !scene_.settings.HiRes) continue;
+        SaveOneFile(CountFilePath(file), [this, file] { SaveCountFile(file); });
+    }
 }
 
 std::string FrmMorva::CountFilePath(CountFile file) const { return outputs_.CountFilePath(file); }

@@ -97,7 +97,8 @@ public:
     // Runs once the inputs are read, before the first group; what it throws
     // ends Form_Load, so a run can refuse before any work is spent.
     void SetBeforeRender(std::function<void()> check) { beforeRender_ = std::move(check); }
-    // Called with the figures of every progress step that writes the label.
+    // Called with the figures of every progress step that writes the label,
+    // and once more with those of the end when the target is reached.
     void SetProgressListener(std::function<void(const ProgressInputs&)> listener) {
         progress_.SetListener(std::move(listener));
     }

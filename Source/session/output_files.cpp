@@ -1,8 +1,10 @@
 #include "session/output_files.h"
 
+#include <new>
 #include <ostream>
 #include <vector>
 
+#include "platform/error.h"
 #include "platform/files.h"
 #include "raster/bmp_writer.h"
 #include "raster/export.h"
@@ -18,6 +20,14 @@ ColourTable PaletteColours(const PaletteRGB& palette) {
     return colours;
 }
 
+void SaveOneFile(const std::string& path, const std::function<void()>& save) {
+    try {
+        save();
+    } catch (const std::bad_alloc&) {
+        throw MorvaError("out of memory while writing " + Quoted(path));
+    }
+}
+
 std::string OutputFiles::CountFilePath(CountFile file) const {
     const std::string& folder = config_.outFolder.empty() ? config_.folder : config_.outFolder;
     return JoinPath(folder, file == CountFile::HiRes ? kHiResBmpFileName : kBmpFileName);
@@ -30,7 +40,7 @@ void OutputFiles::SaveCountFile(CountFile file, const Raster& raster, std::int32
     } else {
         SaveBmp(files_, folder, raster, exposure);
     }
-    log_ << "morva: wrote " << CountFilePath(file) << std::endl;
+    log_ << ErrorLine("wrote " + Quoted(CountFilePath(file))) << std::flush;
 }
 
 const std::string& OutputFiles::ExportPath(Export which) const {
@@ -65,7 +75,7 @@ void OutputFiles::SaveExport(Export which, const Raster& raster, const SceneSett
             break;
     }
     files_.ReplaceFile(path, bytes);
-    log_ << "morva: wrote " << path << std::endl;
+    log_ << ErrorLine("wrote " + Quoted(path)) << std::flush;
 }
 
 }  // namespace morva

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 
@@ -16,6 +17,12 @@ struct SessionConfig;
 
 // The palette's entries as a colour table.
 ColourTable PaletteColours(const PaletteRGB& palette);
+
+// Runs the save of one file. A failed allocation (a large table's encoding
+// under a memory limit) becomes that file's MorvaError, "out of memory while
+// writing" and its name, so that it is reported like a full disk and the
+// next file is still written.
+void SaveOneFile(const std::string& path, const std::function<void()>& save);
 
 // The files a session writes from its counts: the count files (F11, and at
 // the end of a batch run) and the exports. Each file written is reported

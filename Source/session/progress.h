@@ -49,6 +49,11 @@ public:
     // building time to estimate from, the label and the listener. Otherwise
     // the label keeps its previous text.
     void Step(const ProgressInputs& in);
+    // Tells the listener of the figures at the end of the render; the
+    // label keeps the text of the last step.
+    void Finish(const ProgressInputs& in) {
+        if (listener_) listener_(in);
+    }
     float PercentDone() const { return PercentDone_; }
 
 private:

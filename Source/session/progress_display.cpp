@@ -117,21 +117,36 @@ void ProgressDisplay::Update(const ProgressInputs& in) {
     latestShown_ = false;
     const std::int64_t since = std::int64_t{in.ElapsedMs} - shownAtMs_;
     const bool last = in.GroupsDone >= in.GroupTarget;
-    if (style_ == ProgressStyle::Terminal) {
+    if (OnTerminal()) {
         if (!shownAny_ || last || since >= kTerminalIntervalMs) Show(in);
     } else if (since >= kLogIntervalMs && WholePercent(in) / 10 > shownTenth_) {
         Show(in);
     }
 }
 
+bool ProgressDisplay::OnTerminal() const {
+    return style_ == ProgressStyle::Terminal || style_ == ProgressStyle::DumbTerminal;
+}
+
 void ProgressDisplay::Show(const ProgressInputs& in) {
-    if (style_ == ProgressStyle::Terminal) {
-        const int columns = columns_ ? columns_() : 0;
-        // Back to the start of the line, the new text, then clear what is
-        // left of the old one; in one write, so that the terminal never
+    if (OnTerminal()) {
+        const int reported = columns_ ? columns_() : 0;
+        const int columns = reported > 0 ? reported : kDefaultColumns;
+        std::string line = TerminalProgressLine(in, columns);
+        const std::size_t width = line.size();
+        if (style_ == ProgressStyle::Terminal) {
+            line += "\x1b[K";
+        } else {
+            // Spaces over the rest of the old line, never into the last
+            // column (which makes some terminals wrap).
+            const std::size_t cover = std::min(shownWidth_, static_cast<std::size_t>(columns - 1));
+            if (cover > width) line.append(cover - width, ' ');
+        }
+        shownWidth_ = width;
+        // Back to the start of the line, the new text, then what clears the
+        // rest of the old one; in one write, so that the terminal never
         // shows half of it.
-        out_ << ('\r' + TerminalProgressLine(in, columns > 0 ? columns : kDefaultColumns) + "\x1b[K")
-             << std::flush;
+        out_ << ('\r' + line) << std::flush;
     } else {
         out_ << LogProgressLine(in) << std::endl;
     }
@@ -145,7 +160,7 @@ void ProgressDisplay::Finish() {
     if (style_ == ProgressStyle::Quiet || finished_) return;
     finished_ = true;
     if (latest_ && !latestShown_) Show(*latest_);
-    if (style_ == ProgressStyle::Terminal && shownAny_) out_ << '\n' << std::flush;
+    if (OnTerminal() && shownAny_) out_ << '\n' << std::flush;
 }
 
 }  // namespace morva

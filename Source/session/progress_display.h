@@ -12,8 +12,12 @@ namespace morva {
 // How a batch render shows its progress on standard error.
 enum class ProgressStyle {
     Terminal,  // one line, redrawn in place, that fits the terminal's width
-    Log,       // a line now and then, for a pipe or a file
-    Quiet,     // nothing
+    // The same on a terminal that knows no escape sequences (TERM=dumb, an
+    // editor's shell buffer): a shorter line is padded with spaces instead
+    // of clearing the rest of the old one.
+    DumbTerminal,
+    Log,    // a line now and then, for a pipe or a file
+    Quiet,  // nothing
 };
 
 // The progress as one line of a terminal that is `columns` wide: a bar, the
@@ -43,6 +47,7 @@ public:
 
 private:
     void Show(const ProgressInputs& in);
+    bool OnTerminal() const;
 
     std::ostream& out_;
     ProgressStyle style_;
@@ -51,6 +56,7 @@ private:
     bool latestShown_ = false;
     bool shownAny_ = false;
     bool finished_ = false;
+    std::size_t shownWidth_ = 0;  // of the line on a terminal
     std::int32_t shownAtMs_ = 0;
     int shownTenth_ = 0;
 };

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <new>
 #include <sstream>
 
 #include "platform/bundled_files.h"
@@ -33,7 +34,7 @@ bool WriteOutputs(FrmMorva& session, const std::vector<EndOfRenderOutput>& outpu
     bool written = true;
     for (const EndOfRenderOutput& output : outputs) {
         try {
-            output.write();
+            SaveOneFile(output.path, output.write);
         } catch (const MorvaError& error) {
             session.ReportError(error.what());
             written = false;
@@ -65,15 +66,6 @@ std::string ExportOption(FrmMorva::Export which) {
             return "--counts";
     }
     return {};
-}
-
-// The path as the system would resolve it, as far as it exists; the rest
-// of it as written, without "." and "..".
-std::string ResolvedPath(const std::string& path) {
-    std::error_code error;
-    std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
-    if (error) resolved = std::filesystem::absolute(path, error).lexically_normal();
-    return resolved.string();
 }
 
 }  // namespace
@@ -120,11 +112,11 @@ void CheckDistinctOutputs(FrmMorva& session, RunMode mode, const std::vector<End
             names.push_back(std::move(file));
         }
     }
-    std::vector<std::string> resolved;
-    for (const EndOfRenderOutput& name : names) resolved.push_back(ResolvedPath(name.path));
+    std::vector<std::string> keys;
+    for (const EndOfRenderOutput& name : names) keys.push_back(OutputFileKey(name.path));
     for (std::size_t i = 0; i < names.size(); ++i) {
         for (std::size_t j = 0; j < i; ++j) {
-            if (resolved[i] != resolved[j]) continue;
+            if (keys[i] != keys[j]) continue;
             // Only an option's file can be renamed; the count files are
             // never both in question.
             const EndOfRenderOutput& option = names[i].what.starts_with("--") ? names[i] : names[j];
@@ -210,6 +202,12 @@ int RunRender(FrmMorva& session, RunMode mode, std::ostream& err, ProgressDispla
         endProgressLine();
         session.ReportError(error.what());
         return 1;
+    } catch (const std::bad_alloc&) {
+        // Outside the saves (which report their own): reading the inputs,
+        // the tables, the report.
+        endProgressLine();
+        session.ReportError("out of memory");
+        return 1;
     }
 }
 
@@ -222,7 +220,8 @@ int RunWindow(const RunRequest& request, const WindowMaker& makeWindow) {
     if (!window) {
         std::cerr << ErrorLine("cannot open a window: " + reason)
                   << ErrorLine("to render without a display, run: morva --batch" +
-                               (request.folderGiven ? " --dir " + request.session.folder : std::string()));
+                               (request.folderGiven ? " --dir " + ShellQuoted(request.session.folder)
+                                                    : std::string()));
         return 2;
     }
     SystemClock clock;

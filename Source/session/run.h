@@ -50,7 +50,7 @@ std::vector<EndOfRenderOutput> EndOfRenderOutputs(FrmMorva& session, RunMode mod
 // Refuses (MorvaError) two outputs of a run that name the same file, where
 // the one written last would silently replace the other: the outputs, and
 // in the window the count files F11 writes. Names are compared as the
-// system resolves them (".", "..", links in the folders).
+// system knows them (OutputFileKey: ".", "..", links, bind mounts).
 void CheckDistinctOutputs(FrmMorva& session, RunMode mode, const std::vector<EndOfRenderOutput>& outputs);
 
 // What the program says on stderr when a render has ended, in both modes:

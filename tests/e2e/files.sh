@@ -52,6 +52,51 @@ cmp -s "$work/out/MORVAHD.BMP" "$work/earlier-hd.bmp" || fail "the earlier MORVA
 [ "$(stat -c %s "$work/out/MORVA.BMP")" = 308278 ] || fail "MORVA.BMP was not written"
 no_temporary_files "$work/out"
 
+# Folders that take no new file whatever their permission bits say (root
+# passes those in /proc and /sys) are refused before the render too.
+if [ -d /sys/kernel ] && [ -d /proc/self ]; then
+  run --dir "$work/out" --counts /sys/x.png
+  refused_early '"/sys/x.png"' 'cannot create files in the folder "/sys"'
+  for folder in /proc /sys/kernel; do
+    run --dir "$work/out" --out $folder
+    refused_early "\"$folder/MORVAHD.BMP\"" "cannot create files in the folder \"$folder\""
+  done
+fi
+
+# Two outputs through a bind mount name one file, as the folder's device
+# and inode say: refused before the render. Needs a mount namespace of its
+# own (root, or a system that lends one); skipped where there is none.
+mkdir -p "$work/out/a" "$work/out/b"
+status=0
+unshare -m sh -c 'mount --bind "$1/a" "$1/b" 2>/dev/null || exit 77
+  exec timeout 60 "$2" --batch --dir "$1" --picture "$1/a/x.png" --counts "$1/b/x.png"' \
+  sh "$work/out" "$morva" 2>"$work/log" || status=$?
+if [ "$status" = 77 ] || ! unshare -m true 2>/dev/null; then
+  echo "no mount namespace here: the bind mount check is skipped"
+else
+  refused_early "\"$work/out/b/x.png\"" "--picture and --counts name the same file"
+fi
+
+# A name with control bytes is quoted with escapes in every line that
+# prints it, "wrote" included.
+name=$'pic\e[2J\nture.png'
+run --dir "$work/out" --picture "$work/out/$name"
+[ "$status" = 0 ] || fail "a picture of an odd name: exit code $status"
+grep -qF "morva: wrote \"$work/out/pic\x1b[2J\nture.png\"" "$work/log" || fail "the written name is not quoted"
+if tr -d '\n' <"$work/log" | LC_ALL=C grep -q '[[:cntrl:]]'; then fail "a control byte reached stderr"; fi
+
+# Without a display, the suggested batch command pastes into a POSIX shell
+# as it reads: one folder name, nothing in it run.
+folder="$work/\$(touch pasted) my scenes"
+mkdir -p "$folder"
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER "$morva" --dir "$folder" 2>"$work/log" || status=$?
+[ "$status" = 2 ] || fail "no display: exit code $status"
+hint=$(sed -n 's/^morva: to render without a display, run: //p' "$work/log")
+(cd "$work" && sh -c 'expected=$2; eval "set -- $1"; [ $# = 4 ] && [ "$4" = "$expected" ]' sh "$hint" "$folder") ||
+  fail "the hint does not paste as one folder name: $hint"
+[ ! -e "$work/pasted" ] || fail "pasting the hint ran a command: $hint"
+
 # Inputs that are pipes are refused by name at once, in every mode.
 for input in MORVA.TXT MORVA.pal; do
   scene "$work/in-$input"

@@ -73,13 +73,18 @@ for option in --help --version; do
 done
 
 # Usage errors: exit code 2, a message that ends its line, control bytes
-# shown as escapes.
-for args in "--threads 0" "--dir" "--picture" "--frobnicate"; do
+# shown as escapes. Each command line would run (exit code 0) but for the
+# one fault it holds.
+usage_error() {  # usage_error ARGS...
   status=0
-  "$morva" $args "" 2>"$work/log" || status=$?
-  [ $status = 2 ] || fail "$args: exit code $status"
-  [ "$(tail -c 1 "$work/log" | od -An -tx1 | tr -d ' ')" = 0a ] || fail "$args: the message does not end its line"
-done
+  "$morva" "$@" >/dev/null 2>"$work/log" || status=$?
+  [ $status = 2 ] || fail "$*: exit code $status"
+  [ "$(tail -c 1 "$work/log" | od -An -tx1 | tr -d ' ')" = 0a ] || fail "$*: the message does not end its line"
+}
+usage_error --describe --dir "$work/fern" --threads 0
+usage_error --describe --dir ""
+usage_error --batch --quiet --dir "$work/fern" --picture ""
+usage_error --describe --dir "$work/fern" --frobnicate
 status=0
 "$morva" --threads $'1\r' 2>"$work/log" || status=$?
 grep -qF '"1\r"' "$work/log" || fail "a CR in an argument is not shown as an escape"

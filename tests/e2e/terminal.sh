@@ -9,6 +9,7 @@ command -v /usr/bin/python3 >/dev/null || skip "python3 missing"
 fern "$work/fern"
 # Far longer than the test: ended by Ctrl-C once enough has been seen.
 fern "$work/long" 1000000
+fern "$work/short" 3
 
 /usr/bin/python3 - "$morva" "$work" <<'PY'
 import fcntl, os, pty, re, select, signal, struct, subprocess, sys, termios, time
@@ -24,12 +25,14 @@ def progress_lines(data):
     assert "\x1b" not in text, "an unexpected control sequence"
     return [s for s in re.split(r"[\r\n]", text) if s and not s.startswith("morva: ")]
 
-def on_terminal(args, columns, narrower=None):
+def on_terminal(args, columns, narrower=None, term=None):
     """Runs morva with stderr on a pseudo-terminal; returns the bytes read before and after the
     terminal was made narrower, and the exit code."""
     master, slave = pty.openpty()
     set_width(slave, columns)
-    child = subprocess.Popen([morva] + args, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=slave)
+    env = dict(os.environ, TERM=term) if term else None
+    child = subprocess.Popen([morva] + args, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=slave,
+                             env=env)
     os.close(slave)
     before, after = b"", b""
     resized = False
@@ -74,6 +77,13 @@ lines = progress_lines(data)
 assert lines and all(len(line) <= 39 for line in lines), lines
 assert "100%" in lines[-1], lines[-1]
 assert b"M points/s)" in data, data[-300:]
+
+# A terminal without escape sequences (an editor's shell buffer) gets none;
+# a render of 480 groups (no multiple of 128) still ends at 100 %.
+data, _, code = on_terminal(["--batch", "--dir", f"{work}/short"], 80, term="dumb")
+assert code == 0 and b"\x1b" not in data, data[-300:]
+lines = progress_lines(data)
+assert "100%" in lines[-1] and "480/480 groups" in lines[-1], lines[-1]
 
 # --quiet: the report, no progress.
 data, _, code = on_terminal(["--batch", "--quiet", "--dir", f"{work}/fern"], 80)

@@ -279,6 +279,36 @@ TEST(SdlWindowZoom, EveryPixelBecomesASquareOfItsExactColour) {
     EXPECT_GT(secondLine, 400);
 }
 
+TEST(SdlWindowZoom, LongLabelLinesShowWholeInASmallerSize) {
+    if (!HoldDisplay()) GTEST_SKIP() << "no display; run under xvfb-run";
+    if (!std::filesystem::exists(kDejaVuBold)) GTEST_SKIP() << "no " << kDejaVuBold;
+    for (const int zoom : {1, 2}) {
+        SdlWindowOptions options;
+        options.zoom = zoom;
+        std::string error;
+        auto window = CreateSdlWindow(&error, options);
+        ASSERT_NE(window, nullptr) << error;
+        // A seven-digit target with both modes on, a seed of ten digits.
+        window->SetLabel(
+            "1234567 of 9999999 groups traced; 12%; Speed: 12345 gps; HiRes Output; High Speed\r\n"
+            "Building time: 01:02:03:004; estimated time remaining: 123:45:06:789; seed: 2147483647");
+        window->Show();
+        const Screen screen = ReadScreen(SdlWindowHandle(*window));
+        int rightmost = -1;
+        int bottomRowInk = 0;
+        for (int y = zoom * kLabelTop; y < zoom * kClientHeight; ++y) {
+            for (int x = 0; x < screen.width; ++x) {
+                if (screen.At(x, y).r <= kStrip.r + 8) continue;
+                rightmost = std::max(rightmost, x);
+                bottomRowInk += y == screen.height - 1 ? 1 : 0;
+            }
+        }
+        EXPECT_GT(rightmost, screen.width / 2) << "zoom " << zoom;
+        EXPECT_LT(rightmost, screen.width - zoom) << "zoom " << zoom << ": a line runs off the window";
+        EXPECT_EQ(bottomRowInk, 0) << "zoom " << zoom << ": the second line is cut at the bottom";
+    }
+}
+
 TEST(SdlWindowZoom, DoublesOnWideOrDenseScreensWhereTheWindowFits) {
     EXPECT_EQ(DefaultZoom(2559, 96.0f, 2559, 1400), 1);
     EXPECT_EQ(DefaultZoom(2560, 96.0f, 2560, 1400), 2);
@@ -492,7 +522,10 @@ TEST(SdlWindowDeathTest, WithoutADisplayFailsWithAReason) {
     EXPECT_EXIT(OpenWindowWithDisplay(nullptr, nullptr), testing::ExitedWithCode(0),
                 "\\[cannot open a display: .*DISPLAY is not set.*\\]");
     EXPECT_EXIT(OpenWindowWithDisplay(":4321", nullptr), testing::ExitedWithCode(0),
-                "\\[cannot open a display: .*DISPLAY is :4321.*\\]");
+                "\\[cannot open a display: .*DISPLAY is \":4321\".*\\]");
+    // Quoted as every name from outside is: no escape reaches the terminal.
+    EXPECT_EXIT(OpenWindowWithDisplay(":1\x1b[2J", nullptr), testing::ExitedWithCode(0),
+                "DISPLAY is \":1\\\\x1b\\[2J\"");
     EXPECT_EXIT(OpenWindowWithDisplay(nullptr, "x11"), testing::ExitedWithCode(0),
                 "\\[cannot open a display: .+\\]");
     // Asked for by name, the memory-only driver is the user's choice.

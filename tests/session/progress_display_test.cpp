@@ -75,6 +75,22 @@ TEST(ProgressDisplay, ATerminalLineIsRedrawnInPlaceAtTheWidthOfTheMoment) {
     const std::string last = text.substr(text.rfind('\r') + 1);
     EXPECT_EQ(last, TerminalProgressLine(Step(384, 1024, 200), 30) + "\x1b[K\n");
 
+    // A dumb terminal gets no escape: spaces cover the rest of a longer old
+    // line, never into the last column.
+    std::ostringstream dumb;
+    columns = 80;
+    ProgressDisplay plain(dumb, ProgressStyle::DumbTerminal, [&columns] { return columns; });
+    plain.Update(Step(128, 1024, 10));
+    columns = 30;
+    plain.Update(Step(384, 1024, 200));
+    columns = 80;
+    plain.Update(Step(512, 1024, 400));
+    plain.Finish();
+    const std::string shorter = TerminalProgressLine(Step(384, 1024, 200), 30);
+    EXPECT_EQ(dumb.str(), "\r" + TerminalProgressLine(Step(128, 1024, 10), 80) + "\r" + shorter +
+                              std::string(29 - shorter.size(), ' ') + "\r" +
+                              TerminalProgressLine(Step(512, 1024, 400), 80) + "\n");
+
     std::ostringstream quiet;
     ProgressDisplay silent(quiet, ProgressStyle::Quiet, nullptr);
     silent.Update(Step(1024, 1024, 10));

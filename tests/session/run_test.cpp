@@ -42,10 +42,12 @@ struct BatchOrWindowRun {
         request.session.folder = "/scene";
         request.session.threads = 2;
     }
-    int Render(RunMode mode = RunMode::Batch) {
+    int Render(RunMode mode = RunMode::Batch, ProgressDisplay* progress = nullptr) {
         session = std::make_unique<FrmMorva>(window, clock, uniform, files, request.session, log);
         session->SetStopFlag(&signal);
-        return RunRender(*session, mode, log);
+        if (progress)
+            session->SetProgressListener([progress](const ProgressInputs& in) { progress->Update(in); });
+        return RunRender(*session, mode, log, progress);
     }
 
     test::ScriptedWindow window;
@@ -119,6 +121,29 @@ TEST(RunRender, EveryOutputIsCheckedBeforeTheFirstGroup) {
                   std::string::npos)
             << clash.window.Errors()[0];
     }
+}
+
+TEST(RunRender, AnOutputThatRunsOutOfMemoryIsReportedAndTheNextIsStillWritten) {
+    BatchOrWindowRun run(Fern("200"));
+    run.request.session.exports.picture = "/scene/picture.bmp";
+    run.files.outOfMemoryPath = "/scene/MORVA.BMP";
+    EXPECT_EQ(run.Render(), 1);
+    EXPECT_EQ(run.files.files.count("/scene/picture.bmp"), 1u);
+    EXPECT_NE(run.log.str().find("morva: out of memory while writing \"/scene/MORVA.BMP\"\n"),
+              std::string::npos)
+        << run.log.str();
+    EXPECT_NE(run.log.str().find("morva: wrote \"/scene/picture.bmp\"\n"), std::string::npos)
+        << run.log.str();
+}
+
+TEST(RunRender, TheBatchDisplayEndsAtTheTargetAndTheLabelAtItsLastStep) {
+    // 201 groups: the last progress step is at 128.
+    BatchOrWindowRun run(Fern("200"));
+    std::ostringstream shown;
+    ProgressDisplay progress(shown, ProgressStyle::Log, nullptr);
+    EXPECT_EQ(run.Render(RunMode::Batch, &progress), 0);
+    EXPECT_EQ(shown.str().find("morva: 100%, 200 of 200 groups"), 0u) << shown.str();
+    EXPECT_EQ(run.window.Label().find("128 of 200 groups traced; 64%"), 0u) << run.window.Label();
 }
 
 TEST(RunRender, BothModesReportPointsThatCouldNotBePlotted) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,8 @@ public:
     std::vector<std::string> checks;
     std::vector<std::string> writes;
     bool failWrites = false;
-    std::string refusedPath;  // the check refuses this one
+    std::string refusedPath;      // the check refuses this one
+    std::string outOfMemoryPath;  // its write fails as an allocation would
 
     std::optional<std::string> ReadFile(const std::string& path, std::string* error) override {
         auto found = files.find(path);
@@ -33,6 +35,7 @@ public:
     }
     void ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes) override {
         writes.push_back(path);
+        if (path == outOfMemoryPath) throw std::bad_alloc();
         if (failWrites) throw MorvaError("Cannot write \"" + path + "\": No space left on device");
         files[path] = std::string(bytes.begin(), bytes.end());
     }
