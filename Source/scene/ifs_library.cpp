@@ -160,7 +160,9 @@ private:
 
     // 13 for a 3-D entry. For a 2-D one, 7 or 6 as every line of numbers
     // holds when they agree (one map a line); else 7 when the count allows,
-    // then 6. 0 when no count fits.
+    // then 6 when no line holds more than 6 (a line of 7 is a map with its
+    // probability, and a missing number must not turn the entry into maps
+    // without). 0 when no count fits.
     static std::size_t NumbersPerMap(const std::vector<Token>& numbers, const IfsEntry& entry) {
         if (entry.threeD) return numbers.size() % kIfs3DMapNumbers == 0 ? kIfs3DMapNumbers : 0;
         std::vector<std::size_t> perLine;
@@ -173,7 +175,9 @@ private:
                 return n;
         }
         if (numbers.size() % kIfsMapNumbers == 0) return kIfsMapNumbers;
-        if (numbers.size() % kIfsUnweightedNumbers == 0) return kIfsUnweightedNumbers;
+        const std::size_t longest = *std::max_element(perLine.begin(), perLine.end());
+        if (numbers.size() % kIfsUnweightedNumbers == 0 && longest <= kIfsUnweightedNumbers)
+            return kIfsUnweightedNumbers;
         return 0;
     }
 
