@@ -270,9 +270,13 @@ std::vector<std::int64_t> IfsWeights(const IfsEntry& entry, std::string_view fil
         total = 0.0;
         for (const double weight : weights) total += weight;
     }
-    if (!(total > 0.0) || !std::isfinite(total)) {
-        throw MorvaError(std::string(fileName) + ", line " + std::to_string(entry.line) +
-                         ": no map of the entry " + Quoted(entry.name) +
+    const std::string place = std::string(fileName) + ", line " + std::to_string(entry.line) + ": ";
+    if (!std::isfinite(total)) {
+        throw MorvaError(place + "the " + (entry.hasProbabilities ? "probabilities" : "areas") +
+                         " of the entry " + Quoted(entry.name) + " add up to more than a number can hold");
+    }
+    if (!(total > 0.0)) {
+        throw MorvaError(place + "no map of the entry " + Quoted(entry.name) +
                          " has a probability above 0, so none would ever be chosen");
     }
     if (entry.hasProbabilities) {

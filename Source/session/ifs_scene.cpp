@@ -58,6 +58,10 @@ Brightness ChooseBrightness(const AttractorSample& sample, const Framing& framin
 
 std::string FramedIfsScene(const IfsEntry& entry, std::string_view fileName) {
     const std::size_t maps = entry.maps.size();
+    if (maps > static_cast<std::size_t>(kTransformSlots)) {
+        throw MorvaError(Entry(entry, fileName) + ": " + std::to_string(maps) + " maps; a scene holds " +
+                         std::to_string(kTransformSlots) + " at most");
+    }
     const std::string draft = IfsSceneText(entry, fileName, Header({1, 1, 0, 0}, {}, maps));
     const Scene scene = ParseScene(draft, kIfsSeed, NumberFormat{}, fileName);
     const FitReport report = FitScene(scene, draft);
