@@ -81,6 +81,7 @@ RunRequest MakeRunRequest(const Options& options) {
     RunRequest request;
     request.session.folder = options.folder.empty() ? ProgramFolder() : options.folder;
     request.folderGiven = !options.folder.empty();
+    request.scene = options.scene;
     request.session.numberFormat = UserNumberFormat();
     // One thread per processor this process may run on (fewer when asked);
     // more would only take turns on them.
@@ -216,7 +217,8 @@ int RunWindow(const RunRequest& request, const WindowMaker& makeWindow) {
     if (!window) {
         std::cerr << ErrorLine("cannot open a window: " + reason)
                   << ErrorLine("to render without a display, run: morva --batch" +
-                               (request.folderGiven ? " --dir " + request.session.folder : std::string()));
+                               (request.folderGiven ? " --dir " + request.session.folder : std::string()) +
+                               (request.scene.empty() ? std::string() : " " + request.scene));
         return 2;
     }
     SystemClock clock;

@@ -19,6 +19,7 @@ struct Options;
 struct RunRequest {
     SessionConfig session;
     bool folderGiven = false;  // --dir named the folder
+    std::string scene;         // SCENE as the command line gave it
 };
 
 // The request of the options: the program's folder unless --dir or SCENE
