@@ -88,8 +88,13 @@ std::string ReadArgumentFile(FileSystem& files, const std::string& path) {
 
 SceneSource ResolveSceneArgument(const std::string& scene, const std::string& entry, bool library,
                                  std::ostream& notes) {
+    PosixFileSystem files;
     std::error_code error;
-    if (scene != "-" && std::filesystem::is_directory(scene, error)) return FolderSceneSource(scene);
+    if (scene != "-" && std::filesystem::is_directory(scene, error)) {
+        SceneSource source = FolderSceneSource(scene);
+        source.text = ReadSceneText(files, source);
+        return source;
+    }
 
     SceneSource source;
     const std::filesystem::path path(scene);
@@ -97,13 +102,12 @@ SceneSource ResolveSceneArgument(const std::string& scene, const std::string& en
     source.palettePath = scene == "-" ? DefaultPalettePath() : PaletteBeside(path.parent_path());
     source.name = scene == "-" ? "stdin" : PictureStem(path.stem().string());
     if (!library) {
-        if (scene == "-") {
-            source.text = ReadStandardInput();
-            source.inPlace = false;
-        }
+        // Read now, so that a scene that cannot be read is refused before
+        // anything else is said or opened.
+        source.text = scene == "-" ? ReadStandardInput() : ReadSceneText(files, source);
+        source.inPlace = scene != "-";
         return source;
     }
-    PosixFileSystem files;
     const std::string text = ReadArgumentFile(files, scene);
     const IfsLibrary parsed = ParseIfsLibrary(text, source.scenePath);
     const IfsEntry& chosen = FindIfsEntry(parsed, entry, source.scenePath);

@@ -17,7 +17,7 @@ struct SessionConfig;
 // Where a run's scene and palette come from.
 struct SceneSource {
     std::string scenePath;            // the file that messages name
-    std::optional<std::string> text;  // the scene, already read (standard input, a library entry)
+    std::optional<std::string> text;  // the scene, already read (SCENE on the command line)
     std::string palettePath;          // MORVA.pal beside the scene, else the default palette
     std::string name;                 // names the picture a batch run writes when no output is named
     bool inPlace = true;              // a scene file of its own, whose header --fit --write may replace
@@ -32,10 +32,10 @@ std::string DefaultPalettePath();
 
 // Resolves SCENE of the command line: "-" (standard input), a folder
 // holding MORVA.TXT, an .ifs library (or any file when entry names an
-// entry), or a scene file of any name. A library is read and its entry
-// (the first when entry is empty) turned into framed scene text here; what
-// the program chose for it is said on notes. Throws MorvaError when the
-// scene cannot be read or the library entry cannot be used.
+// entry), or a scene file of any name. The scene is read here; a library's
+// entry (the first when entry is empty) is turned into framed scene text,
+// and what the program chose for it is said on notes. Throws MorvaError
+// when the scene cannot be read or the library entry cannot be used.
 SceneSource ResolveSceneArgument(const std::string& scene, const std::string& entry, bool library,
                                  std::ostream& notes);
 

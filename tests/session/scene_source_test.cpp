@@ -102,6 +102,7 @@ TEST(ApplySceneArgument, ReadsBesideTheSceneAndWritesWhereTheUserSays) {
     EXPECT_EQ(ParseScene(*config.source.text, 0, NumberFormat{}).settings.TransformCount, 4);
 
     // A folder, in the window: F11 writes here, not into the folder.
+    test::WriteTextFile(dir.File(kSceneFileName), "h 45 45 320 15 1 1 1 1\na 1 .5 0 0 .5 0 0\n");
     options = ParseOptions({dir.Path()});
     config = SessionConfig{};
     ApplySceneArgument(options, config, notes);
