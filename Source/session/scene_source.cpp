@@ -91,6 +91,8 @@ SceneSource ResolveSceneArgument(const std::string& scene, const std::string& en
     PosixFileSystem files;
     std::error_code error;
     if (scene != "-" && std::filesystem::is_directory(scene, error)) {
+        if (!entry.empty())
+            throw MorvaError("--entry picks an entry of an .ifs library, and " + scene + " is a folder");
         SceneSource source = FolderSceneSource(scene);
         source.text = ReadSceneText(files, source);
         return source;
