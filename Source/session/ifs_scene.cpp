@@ -15,7 +15,8 @@ namespace morva {
 
 namespace {
 
-// A header that the framing replaces: any scale reads the maps.
+// The header line of an entry's scene: the framing, a hit value of 1, the
+// brightness and the number of maps.
 std::string Header(const Framing& framing, const Brightness& brightness, std::size_t maps) {
     return "h " + std::to_string(framing.scaleX) + " " + std::to_string(framing.scaleY) + " " +
            std::to_string(framing.offsetX) + " " + std::to_string(framing.offsetY) + " 1 " +

@@ -59,12 +59,11 @@ SceneSource FolderSceneSource(const std::string& folder) {
     SceneSource source;
     source.scenePath = JoinPath(folder, kSceneFileName);
     source.palettePath = JoinPath(folder, kPaletteFileName);
-    std::filesystem::path path(folder);
-    if (!path.has_filename()) path = path.parent_path();
+    // The folder's own name, also for "." or a name with a trailing "/".
     std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, error).lexically_normal();
-    source.name =
-        PictureStem((absolute.has_filename() ? absolute : absolute.parent_path()).filename().string());
+    std::filesystem::path absolute = std::filesystem::absolute(folder, error).lexically_normal();
+    if (!absolute.has_filename()) absolute = absolute.parent_path();
+    source.name = PictureStem(absolute.filename().string());
     return source;
 }
 
