@@ -79,7 +79,7 @@ std::string ResolvedPath(const std::string& path) {
 
 RunRequest MakeRunRequest(const Options& options) {
     RunRequest request;
-    request.session.folder = options.folder.empty() ? ProgramFolder() : options.folder;
+    request.session.folder = options.folder.empty() ? DefaultDataFolder() : options.folder;
     request.folderGiven = !options.folder.empty();
     request.scene = options.scene;
     request.session.numberFormat = UserNumberFormat();

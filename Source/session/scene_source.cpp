@@ -67,7 +67,9 @@ SceneSource FolderSceneSource(const std::string& folder) {
     return source;
 }
 
-std::string DefaultPalettePath() { return JoinPath(ProgramFolder(), kPaletteFileName); }
+std::string DefaultDataFolder() { return ProgramFolder(); }
+
+std::string DefaultPalettePath() { return JoinPath(DefaultDataFolder(), kPaletteFileName); }
 
 bool IsLibraryName(const std::string& scene) {
     const std::string extension = std::filesystem::path(scene).extension().string();

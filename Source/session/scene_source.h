@@ -26,8 +26,12 @@ struct SceneSource {
 // The scene and palette of a folder: MORVA.TXT and MORVA.pal in it.
 SceneSource FolderSceneSource(const std::string& folder);
 
-// The palette a scene without one of its own is shown with: the one the
-// program is installed with.
+// The folder of the bundled scene and palette, read when no scene is named
+// (the program's own folder); the one place that knows where they are.
+std::string DefaultDataFolder();
+
+// The palette a scene without one of its own is shown with: the bundled
+// one.
 std::string DefaultPalettePath();
 
 // Resolves SCENE of the command line: "-" (standard input), a folder
