@@ -59,6 +59,23 @@ def write(target, name, data):
         data = data.encode()
     (folder / name).write_bytes(data)
 
+# .ifs libraries: as published, with what people paste around them, and
+# broken in the ways the parser names.
+LIBRARIES = {
+    "classic": "; tables\nfern {\n  0 0 0 .16 0 0 .01\n.85 .04 -.04 .85 0 1.6 .85\n.2 -.26 .23 .22 0 1.6 .07\n"
+               "-.15 .28 .26 .24 0 .44 .07\n}\ntriangle {\n.5 0 0 .5 0 0 .33\n.5 0 0 .5 0 1 .33\n"
+               ".5 0 0 .5 1 1 .34\n}\n",
+    "split_lines": "Fern{ ; c\n0 0 0 .16\n0 0 .01 .85 .04 -.04 .85 0 1.6 .85}\r\nTwo {1e-1 +2 -0.3 4E2 0 0 1}\n",
+    "no_probabilities": "dragon {\n0.824074 0.281482 -0.212346 0.864198 -1.882290 -0.110607\n"
+                        "0.088272 0.520988 -0.463889 -0.377778 0.785360 8.095795\n}\nflat {\n0 0 0 0 0 0\n}\n",
+    "three_d": "cube (3D) {\n.5 0 0 0 .5 0 0 0 .5 0 0 0 1\n}\nsq {\n.5 0 0 .5 0 0 1\n}\n",
+    "thirds": "t {\n.5 0 0 .5 0 0 0.3333333333333333\n.5 0 0 .5 0 1 0.6666666666666666\n.5 0 0 .5 1 1 1e-9\n}\n",
+    "unclosed": "a {\n.5 0 0 .5 0 0 .5\n",
+    "word": "a {\n.5 0 0 .5 0 0 .5x\n}\n",
+    "count": "a {\n.5 0 0 .5 0 0 .5\n.5 0 .5 1 0 .5\n}\n",
+    "stray": "}\n{\na b {\n",
+}
+
 
 def main():
     if CORPUS.exists():
@@ -84,6 +101,9 @@ def main():
     write("fuzz_scene", "too_many_transforms", "0" + HEADER.format(n=1025) + AFFINE * 1025)
     write("fuzz_render", "max_transforms", "0" + HEADER.format(n=1024) + "a 1 0.5 0 0 0.5 0 0\n" * 1024 + "D \n")
     write("fuzz_scene", "long_line", "0" + "h 45 45 320 15 1 10 100 1 " + "9" * 4000 + "\na 1" + " 0" * 2000 + "\n")
+
+    for name, text in LIBRARIES.items():
+        write("fuzz_ifs", name, text)
 
     palette = (ROOT / "assets" / "MORVA.pal").read_bytes()
     write("fuzz_palette", "sample", b"0" + palette)

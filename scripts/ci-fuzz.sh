@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_CI_SECONDS:-60}
 jobs=${FUZZ_CI_JOBS:-2}
-targets=(fuzz_render fuzz_scene fuzz_text fuzz_palette fuzz_numbers fuzz_lint)
+targets=(fuzz_render fuzz_scene fuzz_text fuzz_palette fuzz_numbers fuzz_lint fuzz_ifs)
 
 export FUZZ_OUT=fuzz/out/ci FUZZ_FRESH=1 FUZZ_NICE=${FUZZ_NICE:-0}
 rm -rf "$FUZZ_OUT"

@@ -4,7 +4,7 @@
 #   scripts/fuzz.sh [seconds-per-target] [target...]
 #
 # Defaults: 600 seconds and every target (fuzz_scene fuzz_palette
-# fuzz_numbers fuzz_render fuzz_text fuzz_lint); 0 seconds only builds them. Each
+# fuzz_numbers fuzz_render fuzz_text fuzz_lint fuzz_ifs); 0 seconds only builds them. Each
 # target starts from a scratch copy of its committed seed corpus in
 # fuzz/out/corpus/<target>/, which grows from run to run; crash, timeout and
 # slow inputs land in fuzz/out/artifacts/. Logs go to fuzz/out/logs/ and one
@@ -26,7 +26,7 @@ seconds=${1:-600}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(fuzz_scene fuzz_palette fuzz_numbers fuzz_render fuzz_text fuzz_lint)
+  targets=(fuzz_scene fuzz_palette fuzz_numbers fuzz_render fuzz_text fuzz_lint fuzz_ifs)
 fi
 build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 nice_level=${FUZZ_NICE:-19}
@@ -36,7 +36,7 @@ out=${FUZZ_OUT:-fuzz/out}
 # in 24 KB; a palette is 259 short lines; numbers and texts are short fields.
 max_len_of() {
   case "$1" in
-    fuzz_scene | fuzz_lint) echo 32768 ;;
+    fuzz_scene | fuzz_lint | fuzz_ifs) echo 32768 ;;
     fuzz_render) echo 24576 ;;
     fuzz_palette) echo 8192 ;;
     fuzz_numbers) echo 256 ;;

@@ -72,8 +72,9 @@ std::string ExportOption(FrmMorva::Export which) {
 
 RunRequest MakeRunRequest(const Options& options) {
     RunRequest request;
-    request.session.folder = options.folder.empty() ? BundledFolder(kSceneFileName) : options.folder;
+    request.session.folder = options.folder.empty() ? DefaultDataFolder() : options.folder;
     request.folderGiven = !options.folder.empty();
+    request.scene = options.scene;
     request.session.numberFormat = UserNumberFormat();
     // One thread per processor this process may run on (fewer when asked);
     // more would only take turns on them.
@@ -88,13 +89,14 @@ RunRequest MakeRunRequest(const Options& options) {
         request.session.outFolder = ".";
     }
     request.session.exports = options.exports;
+    ApplySceneArgument(options, request.session, std::cerr);
     return request;
 }
 
 std::vector<EndOfRenderOutput> EndOfRenderOutputs(FrmMorva& session, RunMode mode) {
     using Export = FrmMorva::Export;
     std::vector<EndOfRenderOutput> outputs;
-    if (mode == RunMode::Batch) outputs = CountFiles(session);
+    if (mode == RunMode::Batch && session.BatchCountFiles()) outputs = CountFiles(session);
     for (const Export which : {Export::Picture, Export::HiResPicture, Export::Counts}) {
         const std::string& path = session.ExportPath(which);
         if (!path.empty()) {
@@ -221,7 +223,8 @@ int RunWindow(const RunRequest& request, const WindowMaker& makeWindow) {
         std::cerr << ErrorLine("cannot open a window: " + reason)
                   << ErrorLine("to render without a display, run: morva --batch" +
                                (request.folderGiven ? " --dir " + ShellQuoted(request.session.folder)
-                                                    : std::string()));
+                                                    : std::string()) +
+                               (request.scene.empty() ? std::string() : " " + ShellQuoted(request.scene)));
         return 2;
     }
     SystemClock clock;
@@ -252,7 +255,8 @@ int RunDescribe(const RunRequest& request) {
         uniform.SeedFromClock();
         PosixFileSystem files;
         const auto startSeed = static_cast<std::int32_t>(std::floor(uniform.Next() * 2147483648.0));
-        const Scene scene = LoadScene(files, request.session.folder, startSeed, request.session.numberFormat);
+        const Scene scene = LoadSourceScene(files, SessionSceneSource(request.session), startSeed,
+                                            request.session.numberFormat);
         return WriteStandardOutput(DescribeScene(scene));
     } catch (const MorvaError& error) {
         std::cerr << ErrorLine(error.what()) << std::flush;
@@ -282,7 +286,7 @@ int WriteStandardOutput(std::string_view text) {
 }
 
 int ReportUsageError(const MorvaError& error) {
-    std::cerr << ErrorLine(error.what()) << std::flush;
+    std::cerr << UsageErrorLine(error.what()) << std::flush;
     return 2;
 }
 

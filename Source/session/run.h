@@ -19,13 +19,16 @@ struct Options;
 struct RunRequest {
     SessionConfig session;
     bool folderGiven = false;  // --dir named the folder
+    std::string scene;         // SCENE as the command line gave it
 };
 
 // The request of the options: the folder of the bundled scene unless --dir
-// names one (BundledFolder: the program's own folder where the scene lies
-// beside it; when it lies elsewhere, the files the run writes go into the
-// current folder), the user's number format, one thread per core unless
-// --threads says otherwise.
+// or SCENE names the scene (BundledFolder: the program's own folder where
+// the scene lies beside it; when it lies elsewhere, the files the run
+// writes go into the current folder; ApplySceneArgument for SCENE), the
+// user's number format, one thread per core unless --threads says
+// otherwise. Throws MorvaError when SCENE cannot be read or its library
+// entry cannot be used.
 RunRequest MakeRunRequest(const Options& options);
 
 enum class RunMode { Window, Batch };

@@ -17,6 +17,7 @@
 #include "scene/scene_reader.h"
 #include "scene/text_file.h"
 #include "session/frm_morva.h"
+#include "session/scene_source.h"
 
 namespace morva {
 
@@ -497,20 +498,14 @@ int RunCheck(const SessionConfig& config, std::ostream& out, std::ostream& err) 
     FindingList findings(kMostPrinted);
     // Both files as the render reads them; what the render refuses to read
     // at all (a folder, a pipe, a file over the size limit) is a refusal.
-    const std::string scenePath = JoinPath(config.folder, kSceneFileName);
+    const SceneSource source = SessionSceneSource(config);
     try {
-        std::string error;
-        if (const std::optional<std::string> text = files.ReadFile(scenePath, &error)) {
-            CheckScene(findings, *text, config.numberFormat, scenePath);
-        } else {
-            findings.Add(
-                {CheckLevel::Refusal, "", 0, 0, scenePath + ": cannot read the scene file: " + error, ""});
-        }
+        CheckScene(findings, ReadSceneText(files, source), config.numberFormat, source.scenePath);
     } catch (const MorvaError& error) {
         findings.Add({CheckLevel::Refusal, "", 0, 0, error.what(), ""});
     }
     findings.NextFile();
-    const std::string palettePath = JoinPath(config.folder, kPaletteFileName);
+    const std::string& palettePath = source.palettePath;
     try {
         CheckPalette(findings, InitFSO(files).fsoReadFile(palettePath), config.numberFormat, palettePath);
     } catch (const MorvaError& error) {

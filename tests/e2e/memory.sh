@@ -14,8 +14,10 @@ fi
 limited() {  # limited KB ARGS...: the program under that limit; exit code in $status
   status=0
   (ulimit -v "$1" && shift && exec timeout 60 "$morva" "$@" >/dev/null 2>"$work/log") || status=$?
-  # Below some limit the system cannot even load the program's libraries.
+  # Below some limit the system cannot even load the program's libraries,
+  # or a library's own set-up gives up before the program starts.
   if [ "$status" = 127 ] && grep -q "error while loading shared libraries" "$work/log"; then status=loader; fi
+  if [ "$status" = 134 ] && grep -q "^GLib.*Aborting" "$work/log"; then status=loader; fi
 }
 ended_cleanly() {  # ended_cleanly WHAT: exit code 0, or 1 and "out of memory"
   case $status in
