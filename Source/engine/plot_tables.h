@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "engine/lanes.h"
+#include "engine/map_kernels.h"
 #include "engine/narrow_counts.h"
 #include "raster/raster.h"
 #include "scene/scene_contract.h"
@@ -154,7 +155,8 @@ struct PlotSink {
     PlotMapping mapping;
     Tables tables;
 
-    [[gnu::always_inline]] void Take(Lanes xy, int step) {
+    void Take(const MapState& s, int, int step) { Plot(s.xy, step); }
+    [[gnu::always_inline]] void Plot(Lanes xy, int step) {
         const PlotMapping& m = mapping;
         static_assert((kEchoStride & (kEchoStride - 1)) == 0);
         if constexpr (HiRes) {
