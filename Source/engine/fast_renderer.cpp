@@ -14,15 +14,13 @@ FastRenderer::FastRenderer(const Scene& scene, UniformRandom& uniform, int threa
     : fs_(scene), uniform_(uniform), options_(std::move(options)), hiRes_(fs_.hiRes ? kHiResCells : 0) {
     // The standard-speed selection draws from the platform's generator, one
     // draw after another: it runs on the caller.
-    if (fs_.highSpeed && threads > 1) {
+    if (!fs_.highSpeed) return;
+    if (threads > 1) {
         pool_ = std::make_unique<WorkerPool>(threads - 1, options_.startThread);
         threads_ = pool_->Workers() + 1;
-        if (threads_ > 1) {
-            parallel_.emplace(fs_, *pool_, counts_);
-        } else {
-            pool_.reset();
-        }
+        if (threads_ == 1) pool_.reset();
     }
+    parallel_.emplace(fs_, pool_.get(), counts_);
 }
 
 FastRenderer::~FastRenderer() = default;

@@ -2,9 +2,10 @@
 
 // The fast loop on one thread or several. A batch whose scene coalesces and
 // whose length the rule of parallel_walk.h can share runs as speculative
-// segments on every thread; any other batch (single groups, a scene whose
-// trajectories never coincide, the standard-speed selection) runs on the
-// calling thread. Either way the tables, the picture, the point and the
+// segments, two side by side on every thread (the caller alone included);
+// any other batch (single groups, a scene whose trajectories never
+// coincide, the standard-speed selection) runs on the calling thread as one
+// chain. Either way the tables, the picture, the point and the
 // generator end exactly as the reference loop leaves them.
 
 #include <cstdint>
@@ -39,7 +40,7 @@ public:
     void DrawGroups(EngineState& state, Raster& raster, int count) override;
     void Flush(Raster& raster, FlushScope scope) override;
     int ActiveThreads() const override;
-    // Whether the latest batch ran on every thread.
+    // Whether the latest batch ran as segments.
     bool LastShared() const { return lastShared_; }
 
 private:

@@ -9,8 +9,10 @@
 // starts a warm-up of W steps ahead of its first step, from the batch's
 // start point, with its generator placed by jump-ahead, and plots into the
 // tables of the thread that runs it. The threads (the caller among them)
-// claim segments one at a time from one counter; the caller, out of
-// segments, sleeps until the last claimed one is done. Then the segments are
+// claim segments two at a time from one counter and run the two side by
+// side, step by step (one chain's step fills the time the other's waits for
+// its previous step); the caller, out of segments, sleeps until the last
+// claimed ones are done. Then the segments are
 // checked in order: one is exact if its warm-up reached, bit for bit, the
 // state in which the segment before it truly ended. One that is not is
 // replayed from the true state alongside its wrong start, adding the true
@@ -25,7 +27,7 @@
 //       scene whose trajectories did not coincide within it runs every
 //       batch on the caller alone);
 //   S = min(kSegmentsPerThread * T, floor(N / (kWarmUpsPerSegment * W)));
-//   S < T: the caller runs the batch alone.
+//   S < max(2, T): the caller runs the batch alone, as one chain.
 // What that bounds:
 //   speculative work per batch  <= (S - 1) * W <= N / kWarmUpsPerSegment
 //                                  (6.25 %), plus the replays;
@@ -33,14 +35,14 @@
 //   of its segment shows that the scene does not coincide within reach, and
 //   every later batch of the render runs on the caller alone (so replays
 //   waste at most one batch's work per render);
-//   a thread the system deschedules holds back only the segment it claimed,
-//   since the others claim every other one, and the caller sleeps rather
-//   than polls, leaving a core to it: the caller waits at most for
-//   N / S + W <= (N / S) * (1 + 1 / kWarmUpsPerSegment) steps of that thread
-//   once it runs again; S = kSegmentsPerThread * T wherever
+//   a thread the system deschedules holds back only the two segments it
+//   claimed, since the others claim every other one, and the caller sleeps
+//   rather than polls, leaving a core to it: the caller waits at most for
+//   2 * (N / S + W) <= (2 * N / S) * (1 + 1 / kWarmUpsPerSegment) steps of
+//   that thread once it runs again; S = kSegmentsPerThread * T wherever
 //   N >= kSegmentsPerThread * T * kWarmUpsPerSegment * W, which makes it
 //   1/15 of a batch on two threads (the render loop's batches of 127 groups
-//   have room for that up to W = 1016).
+//   have room for that up to W = 508).
 //
 // Every thread's plain sums stay exact while hitValue * (plotted + 2 * N) <=
 // 2^31 - 1 (ScreenSumsNeedFold): a thread may run every segment of a batch,
@@ -59,16 +61,18 @@ namespace morva {
 
 class ParallelWalk {
 public:
-    static constexpr std::int64_t kSegmentsPerThread = 8;
+    static constexpr std::int64_t kSegmentsPerThread = 16;
     static constexpr std::int64_t kWarmUpsPerSegment = 16;
     static constexpr std::int64_t kMinWarmUp = 256;
     static constexpr std::int64_t kMaxWarmUp = 16384;
 
-    // threads[0] is the caller's table set, threads[i] worker i's.
-    ParallelWalk(const FastScene& scene, WorkerPool& pool, std::vector<std::unique_ptr<ThreadCounts>>& threads);
+    // threads[0] is the caller's table set, threads[i] worker i's; no pool:
+    // the caller alone.
+    ParallelWalk(const FastScene& scene, WorkerPool* pool,
+                 std::vector<std::unique_ptr<ThreadCounts>>& threads);
 
-    // The segments the rule gives a batch of steps from this state; fewer
-    // than the threads: run it on the caller alone.
+    // The segments the rule gives a batch of steps from this state; none:
+    // run it on the caller alone, as one chain.
     std::int64_t Segments(const EngineState& state, std::int64_t steps);
     // The segments for a batch whatever the scene and the batch's length
     // (for tests: every batch takes the parallel path).
@@ -97,13 +101,15 @@ private:
         int thread = 0;
         std::int64_t offPicture = 0;
     };
+    int Threads() const { return pool_ ? pool_->Workers() + 1 : 1; }
+    // Runs segments j and j + 1 (where there is one) on the thread.
     template <bool HiRes, class Maps>
-    void RunSegment(const Maps& maps, Segment& segment, int thread, const MapState& start, std::int32_t seed0);
+    void RunPair(const Maps& maps, std::size_t j, int thread, const MapState& start, std::int32_t seed0);
     template <bool HiRes, class Maps>
     bool Correct(const Maps& maps, Segment& segment, MapState& trueEnd);
 
     const FastScene& fs_;
-    WorkerPool& pool_;
+    WorkerPool* pool_;
     std::vector<std::unique_ptr<ThreadCounts>>& threads_;
     std::vector<Segment> segments_;
     std::atomic<std::int64_t> next_{0};

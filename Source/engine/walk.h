@@ -6,7 +6,8 @@
 // index within its group to a sink. What the steps are for lives in the
 // sink: plot into tables, take plots back, carry a second trajectory along,
 // or nothing at all (a warm-up). A sink with a Done(state) ends the walk
-// before a step when it says so.
+// before a step when it says so; one with a Finish() is finished when the
+// walk ends.
 
 #include <cstdint>
 
@@ -33,6 +34,19 @@ struct StandardDraws {
     int Next() { return SelectStandard(*scene, uniform->Next() * weightSum); }
 };
 
+template <class Sink>
+inline void FinishSink(Sink& sink) {
+    if constexpr (requires { sink.Finish(); }) sink.Finish();
+}
+
+// One step: draw, select, map, hand over.
+template <class Draws, class Apply, class Sink>
+[[gnu::always_inline]] inline void Step(Draws& draws, const Apply& apply, MapState& s, Sink& sink, int step) {
+    const int k = draws.Next();
+    if (k >= 0) apply.Apply(k, s);
+    sink.Take(s, k, step);
+}
+
 // Runs up to count steps from global step index first (its place in its
 // group decides the screen echo in high-resolution mode); returns the steps
 // run, fewer only when the sink said it was done.
@@ -50,15 +64,42 @@ inline std::int64_t Walk(Draws& draws, const Maps& maps, MapState& state, Sink& 
         if constexpr (requires { localSink.Done(s); }) {
             if (localSink.Done(s)) break;
         }
-        const int k = localDraws.Next();
-        if (k >= 0) apply.Apply(k, s);
-        localSink.Take(s, k, step);
+        Step(localDraws, apply, s, localSink, step);
         if (++step == kGroupSteps) step = 0;
     }
+    FinishSink(localSink);
     draws = localDraws;
     state = s;
     sink = localSink;
     return j;
+}
+
+// Two independent walks of count steps each, step by step side by side in
+// one thread: each step of a chain waits for the one before it, and the
+// other chain's step fills that wait.
+template <class Maps, class Sink>
+inline void WalkTwo(FastDraws& drawsA, FastDraws& drawsB, const Maps& maps, MapState& stateA,
+                    MapState& stateB, Sink& sinkA, Sink& sinkB, std::int64_t firstA, std::int64_t firstB,
+                    std::int64_t count) {
+    int stepA = static_cast<int>(firstA % kGroupSteps), stepB = static_cast<int>(firstB % kGroupSteps);
+    FastDraws da = drawsA, db = drawsB;
+    const auto apply = maps.Hot();
+    MapState a = stateA, b = stateB;
+    Sink sa = sinkA, sb = sinkB;
+    for (std::int64_t j = 0; j < count; ++j) {
+        Step(da, apply, a, sa, stepA);
+        Step(db, apply, b, sb, stepB);
+        if (++stepA == kGroupSteps) stepA = 0;
+        if (++stepB == kGroupSteps) stepB = 0;
+    }
+    FinishSink(sa);
+    FinishSink(sb);
+    drawsA = da;
+    drawsB = db;
+    stateA = a;
+    stateB = b;
+    sinkA = sa;
+    sinkB = sb;
 }
 
 // Steps that plot nothing (warm-ups, tests of coalescence).
@@ -84,6 +125,10 @@ struct Shadow {
         if (k >= 0) maps.Apply(k, shadow);
         primary.Take(s, k, step);
         shadowSink.Take(shadow, k, step);
+    }
+    void Finish() {
+        FinishSink(primary);
+        FinishSink(shadowSink);
     }
 };
 

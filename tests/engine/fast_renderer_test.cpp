@@ -152,9 +152,9 @@ struct Variant {
 
 constexpr auto kEveryBatch = FastRendererOptions::Sharing::EveryBatch;
 
-// Every batch, however short, on speculative segments on 2 and 3 threads,
-// and each thread count by the rule.
-const std::vector<Variant> kEverySchedule = {{1}, {2, kEveryBatch}, {3, kEveryBatch}, {2}};
+// Every batch, however short, on speculative segments on 1, 2 and 3
+// threads, and one and two threads by the rule.
+const std::vector<Variant> kEverySchedule = {{1}, {1, kEveryBatch}, {2, kEveryBatch}, {3, kEveryBatch}, {2}};
 
 void CompareWithReference(const Scene& scene, const std::vector<int>& batches, std::int32_t seed,
                           const std::string& name, const std::vector<Variant>& variants = kEverySchedule) {
