@@ -75,6 +75,30 @@ inline void ApplyQuadratic(const Lanes* c, MapState& s) {
     s.xy = (((((c[1] * xx) * yy + (c[0] * xx) * xx) + (c[2] * yy) * yy) + c[3] * xx) + c[4] * yy) + c[5];
 }
 
+// The quadratic map without the terms whose coefficients are zero in both
+// lanes (present: bit i for term i of the sum above, in its order; never
+// none). While the point is finite, such a term is a zero of either sign,
+// and adding a zero to a partial sum changes nothing unless that sum is a
+// zero too; a zero partial sum is gone, sign and all, once a non-zero term
+// is added. So leaving them out can change only a result that is zero, and
+// a point that is not finite or a result that is zero, infinite or NaN runs
+// the formula as written.
+inline void ApplySparseQuadratic(const Lanes* c, unsigned present, MapState& s) {
+    const Lanes xx = Broadcast0(s.xy), yy = Broadcast1(s.xy);
+    const Lanes terms[6] = {(c[1] * xx) * yy, (c[0] * xx) * xx, (c[2] * yy) * yy, c[3] * xx, c[4] * yy, c[5]};
+    const int first = __builtin_ctz(present);
+    Lanes sum = terms[first];
+    for (int i = first + 1; i < 6; ++i) {
+        if (present >> i & 1) sum = sum + terms[i];
+    }
+    if (Finite(s.xy) && FiniteNonZero(sum)) [[likely]] {
+        s.old = s.xy;
+        s.xy = sum;
+    } else {
+        ApplyQuadratic(c, s);
+    }
+}
+
 // Numerators (A*x0 + B*y0) + C; denominators (E1*y0 + D1*x0) + F1 in lane 0
 // and (D2*x0 + E2*y0) + F2 in lane 1.
 inline void ApplyProjective(const Lanes* c, MapState& s) {
@@ -105,16 +129,24 @@ private:
 };
 
 // Maps of any kinds, dispatched on each record's kind; a kind the scene file
-// cannot write applies nothing, as in the reference loop.
+// cannot write applies nothing, as in the reference loop. A quadratic map
+// with a term that is zero in both lanes leaves it out.
 class MixedMaps {
 public:
     explicit MixedMaps(const Scene& scene);
+    // The kernel of a map: its kind, or this for a quadratic map that leaves
+    // out the terms not in its mask.
+    static constexpr std::uint8_t kSparseQuadratic = 3;
+    struct Kernel {
+        std::uint8_t kind;
+        std::uint8_t present;
+    };
     struct View {
-        const std::uint8_t* kinds;
+        const Kernel* kernels;
         const PackedMap* maps;
         void Apply(int k, MapState& s) const {
             const Lanes* c = maps[k].c;
-            switch (kinds[k]) {
+            switch (kernels[k].kind) {
                 case kAffine:
                     ApplyAffine(c, s);
                     break;
@@ -124,16 +156,19 @@ public:
                 case kQuadratic:
                     ApplyQuadratic(c, s);
                     break;
+                case kSparseQuadratic:
+                    ApplySparseQuadratic(c, kernels[k].present, s);
+                    break;
                 default:
                     break;
             }
         }
     };
-    View Hot() const { return {kinds_.data(), maps_.data()}; }
+    View Hot() const { return {kernels_.data(), maps_.data()}; }
     void Apply(int k, MapState& s) const { Hot().Apply(k, s); }
 
 private:
-    std::vector<std::uint8_t> kinds_;
+    std::vector<Kernel> kernels_;
     std::vector<PackedMap> maps_;
 };
 
