@@ -49,7 +49,7 @@ MixedMaps::MixedMaps(const Scene& scene) {
                     record.Coef[static_cast<std::size_t>(6 + i)] != 0.0)
                     kernel.present |= static_cast<std::uint8_t>(1u << t);
             }
-            if (kernel.present != 0 && kernel.present != 0x3F) kernel.kind = kSparseQuadratic;
+            if (kernel.present != 0x3F) kernel.kind = kSparseQuadratic;
         }
         kernels_.push_back(kernel);
         maps_.push_back(PackMap(record));

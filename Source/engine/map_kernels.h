@@ -76,21 +76,33 @@ inline void ApplyQuadratic(const Lanes* c, MapState& s) {
 }
 
 // The quadratic map without the terms whose coefficients are zero in both
-// lanes (present: bit i for term i of the sum above, in its order; never
-// none). While the point is finite, such a term is a zero of either sign,
-// and adding a zero to a partial sum changes nothing unless that sum is a
-// zero too; a zero partial sum is gone, sign and all, once a non-zero term
-// is added. So leaving them out can change only a result that is zero, and
-// a point that is not finite or a result that is zero, infinite or NaN runs
-// the formula as written.
+// lanes (present: bit i for term i of the sum above, in its order). While
+// the point is finite, such a term is a zero of either sign, and adding a
+// zero to a partial sum changes nothing unless that sum is a zero too; a
+// zero partial sum is gone, sign and all, once a non-zero term is added. So
+// leaving them out (and starting from +0 where both leading terms are out)
+// can change only a result that is zero, and a point that is not finite or
+// a result that is zero, infinite or NaN runs the formula as written.
 inline void ApplySparseQuadratic(const Lanes* c, unsigned present, MapState& s) {
     const Lanes xx = Broadcast0(s.xy), yy = Broadcast1(s.xy);
-    const Lanes terms[6] = {(c[1] * xx) * yy, (c[0] * xx) * xx, (c[2] * yy) * yy, c[3] * xx, c[4] * yy, c[5]};
-    const int first = __builtin_ctz(present);
-    Lanes sum = terms[first];
-    for (int i = first + 1; i < 6; ++i) {
-        if (present >> i & 1) sum = sum + terms[i];
+    Lanes sum = MakeLanes(0.0, 0.0);
+    switch (present & 3) {
+        case 1:
+            sum = (c[1] * xx) * yy;
+            break;
+        case 2:
+            sum = (c[0] * xx) * xx;
+            break;
+        case 3:
+            sum = (c[1] * xx) * yy + (c[0] * xx) * xx;
+            break;
+        default:
+            break;
     }
+    if (present & 4) sum = sum + (c[2] * yy) * yy;
+    if (present & 8) sum = sum + c[3] * xx;
+    if (present & 16) sum = sum + c[4] * yy;
+    if (present & 32) sum = sum + c[5];
     if (Finite(s.xy) && FiniteNonZero(sum)) [[likely]] {
         s.old = s.xy;
         s.xy = sum;
