@@ -51,19 +51,6 @@ inline bool StrictlyInside(Lanes low, Lanes a, Lanes high) {
     return _mm_movemask_pd(_mm_and_pd(_mm_cmplt_pd(low.v, a.v), _mm_cmplt_pd(a.v, high.v))) == 3;
 }
 
-// |a| < infinity in both lanes: neither infinite nor NaN.
-inline bool Finite(Lanes a) {
-    const __m128d absolute = _mm_and_pd(a.v, _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll)));
-    return _mm_movemask_pd(_mm_cmplt_pd(absolute, _mm_set1_pd(__builtin_inf()))) == 3;
-}
-
-// 0 < |a| < infinity in both lanes.
-inline bool FiniteNonZero(Lanes a) {
-    const __m128d absolute = _mm_and_pd(a.v, _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll)));
-    return _mm_movemask_pd(_mm_and_pd(_mm_cmpgt_pd(absolute, _mm_setzero_pd()),
-                                      _mm_cmplt_pd(absolute, _mm_set1_pd(__builtin_inf())))) == 3;
-}
-
 inline bool SameBits(Lanes a, Lanes b) {
     return _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_castpd_si128(a.v), _mm_castpd_si128(b.v))) == 0xFFFF;
 }
@@ -111,13 +98,6 @@ inline Lanes WhereDivisible(Lanes denominator, Lanes quotient, Lanes kept) {
 inline bool StrictlyInside(Lanes low, Lanes a, Lanes high) {
     return low.lane0 < a.lane0 && a.lane0 < high.lane0 && low.lane1 < a.lane1 && a.lane1 < high.lane1;
 }
-
-inline bool Finite(Lanes a) {
-    auto finite = [](double v) { return v - v == 0.0; };  // false for infinities and NaN
-    return finite(a.lane0) && finite(a.lane1);
-}
-
-inline bool FiniteNonZero(Lanes a) { return Finite(a) && a.lane0 != 0.0 && a.lane1 != 0.0; }
 
 inline bool SameBits(Lanes a, Lanes b) { return std::memcmp(&a, &b, sizeof(Lanes)) == 0; }
 

@@ -37,22 +37,8 @@ AffineMaps::AffineMaps(const Scene& scene) {
 MixedMaps::MixedMaps(const Scene& scene) {
     const int used = UsedTransforms(scene.settings);
     for (int k = 0; k < used; ++k) {
-        const TransformRec& record = scene.transforms[static_cast<std::size_t>(k)];
-        Kernel kernel{record.Kind, 0};
-        if (record.Kind == kQuadratic) {
-            // Terms in the order of the sum: B, A, C, D, E, F (coefficient
-            // indices 1, 0, 2, 3, 4, 5 of each coordinate).
-            constexpr int kTermCoefficient[6] = {1, 0, 2, 3, 4, 5};
-            for (int t = 0; t < 6; ++t) {
-                const int i = kTermCoefficient[t];
-                if (record.Coef[static_cast<std::size_t>(i)] != 0.0 ||
-                    record.Coef[static_cast<std::size_t>(6 + i)] != 0.0)
-                    kernel.present |= static_cast<std::uint8_t>(1u << t);
-            }
-            if (kernel.present != 0x3F) kernel.kind = kSparseQuadratic;
-        }
-        kernels_.push_back(kernel);
-        maps_.push_back(PackMap(record));
+        kinds_.push_back(scene.transforms[static_cast<std::size_t>(k)].Kind);
+        maps_.push_back(PackMap(scene.transforms[static_cast<std::size_t>(k)]));
     }
 }
 

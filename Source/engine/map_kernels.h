@@ -62,58 +62,22 @@ struct PackedMap {
 PackedMap PackMap(const TransformRec& record);
 
 // X = (B*y0 + A*x0) + E, Y = (D*y0 + C*x0) + F.
-inline void ApplyAffine(const Lanes* c, MapState& s) {
+[[gnu::always_inline]] inline void ApplyAffine(const Lanes* c, MapState& s) {
     const Lanes xx = Broadcast0(s.xy), yy = Broadcast1(s.xy);
     s.old = s.xy;
     s.xy = (c[1] * yy + c[0] * xx) + c[2];
 }
 
 // ((((B*x0)*y0 + (A*x0)*x0) + (C*y0)*y0) + D*x0) + E*y0) + F per lane.
-inline void ApplyQuadratic(const Lanes* c, MapState& s) {
+[[gnu::always_inline]] inline void ApplyQuadratic(const Lanes* c, MapState& s) {
     const Lanes xx = Broadcast0(s.xy), yy = Broadcast1(s.xy);
     s.old = s.xy;
     s.xy = (((((c[1] * xx) * yy + (c[0] * xx) * xx) + (c[2] * yy) * yy) + c[3] * xx) + c[4] * yy) + c[5];
 }
 
-// The quadratic map without the terms whose coefficients are zero in both
-// lanes (present: bit i for term i of the sum above, in its order). While
-// the point is finite, such a term is a zero of either sign, and adding a
-// zero to a partial sum changes nothing unless that sum is a zero too; a
-// zero partial sum is gone, sign and all, once a non-zero term is added. So
-// leaving them out (and starting from +0 where both leading terms are out)
-// can change only a result that is zero, and a point that is not finite or
-// a result that is zero, infinite or NaN runs the formula as written.
-inline void ApplySparseQuadratic(const Lanes* c, unsigned present, MapState& s) {
-    const Lanes xx = Broadcast0(s.xy), yy = Broadcast1(s.xy);
-    Lanes sum = MakeLanes(0.0, 0.0);
-    switch (present & 3) {
-        case 1:
-            sum = (c[1] * xx) * yy;
-            break;
-        case 2:
-            sum = (c[0] * xx) * xx;
-            break;
-        case 3:
-            sum = (c[1] * xx) * yy + (c[0] * xx) * xx;
-            break;
-        default:
-            break;
-    }
-    if (present & 4) sum = sum + (c[2] * yy) * yy;
-    if (present & 8) sum = sum + c[3] * xx;
-    if (present & 16) sum = sum + c[4] * yy;
-    if (present & 32) sum = sum + c[5];
-    if (Finite(s.xy) && FiniteNonZero(sum)) [[likely]] {
-        s.old = s.xy;
-        s.xy = sum;
-    } else {
-        ApplyQuadratic(c, s);
-    }
-}
-
 // Numerators (A*x0 + B*y0) + C; denominators (E1*y0 + D1*x0) + F1 in lane 0
 // and (D2*x0 + E2*y0) + F2 in lane 1.
-inline void ApplyProjective(const Lanes* c, MapState& s) {
+[[gnu::always_inline]] inline void ApplyProjective(const Lanes* c, MapState& s) {
     const Lanes xx = Broadcast0(s.xy), yy = Broadcast1(s.xy);
     s.old = s.xy;
     s.den = (c[3] * Swapped(s.xy) + c[4] * s.xy) + c[5];
@@ -131,7 +95,7 @@ public:
     // What the loop reads, as a value the compiler can keep in registers.
     struct View {
         const Affine* maps;
-        void Apply(int k, MapState& s) const { ApplyAffine(maps[k].c, s); }
+        [[gnu::always_inline]] void Apply(int k, MapState& s) const { ApplyAffine(maps[k].c, s); }
     };
     View Hot() const { return {maps_.data()}; }
     void Apply(int k, MapState& s) const { Hot().Apply(k, s); }
@@ -141,24 +105,16 @@ private:
 };
 
 // Maps of any kinds, dispatched on each record's kind; a kind the scene file
-// cannot write applies nothing, as in the reference loop. A quadratic map
-// with a term that is zero in both lanes leaves it out.
+// cannot write applies nothing, as in the reference loop.
 class MixedMaps {
 public:
     explicit MixedMaps(const Scene& scene);
-    // The kernel of a map: its kind, or this for a quadratic map that leaves
-    // out the terms not in its mask.
-    static constexpr std::uint8_t kSparseQuadratic = 3;
-    struct Kernel {
-        std::uint8_t kind;
-        std::uint8_t present;
-    };
     struct View {
-        const Kernel* kernels;
+        const std::uint8_t* kinds;
         const PackedMap* maps;
-        void Apply(int k, MapState& s) const {
+        [[gnu::always_inline]] void Apply(int k, MapState& s) const {
             const Lanes* c = maps[k].c;
-            switch (kernels[k].kind) {
+            switch (kinds[k]) {
                 case kAffine:
                     ApplyAffine(c, s);
                     break;
@@ -168,19 +124,16 @@ public:
                 case kQuadratic:
                     ApplyQuadratic(c, s);
                     break;
-                case kSparseQuadratic:
-                    ApplySparseQuadratic(c, kernels[k].present, s);
-                    break;
                 default:
                     break;
             }
         }
     };
-    View Hot() const { return {kernels_.data(), maps_.data()}; }
+    View Hot() const { return {kinds_.data(), maps_.data()}; }
     void Apply(int k, MapState& s) const { Hot().Apply(k, s); }
 
 private:
-    std::vector<Kernel> kernels_;
+    std::vector<std::uint8_t> kinds_;
     std::vector<PackedMap> maps_;
 };
 

@@ -165,7 +165,7 @@ struct PlotSink {
     std::uint32_t cells[kBatch];
     int gathered = 0;
 
-    void Take(const MapState& s, int, int step) { Plot(s.xy, step); }
+    [[gnu::always_inline]] void Take(const MapState& s, int, int step) { Plot(s.xy, step); }
     void Finish() {
         for (int i = 0; i < gathered; ++i) {
             if constexpr (HiRes) {
