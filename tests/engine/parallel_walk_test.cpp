@@ -20,7 +20,9 @@ TEST(ParallelWalk, TheRuleKeepsItsStatedBounds) {
                 EXPECT_LE((s - 1) * warmUp, steps / kWarmUps) << steps << " steps, warm-up " << warmUp;
                 // What a descheduled thread's claim of two segments holds back.
                 const double claim = 2.0 * static_cast<double>((steps + s - 1) / s + warmUp);
-                EXPECT_LE(claim, 2.0 * static_cast<double>(steps) / static_cast<double>(s) * (1.0 + 1.0 / kWarmUps) + 2);
+                EXPECT_LE(
+                    claim,
+                    2.0 * static_cast<double>(steps) / static_cast<double>(s) * (1.0 + 1.0 / kWarmUps) + 2);
                 if (steps >= kPerThread * threads * kWarmUps * warmUp) {
                     EXPECT_EQ(s, kPerThread * threads);
                 }
