@@ -1,8 +1,7 @@
 // Points per second of the iteration group: the reference loop, the fast
-// loop on one thread and on two (with the schedule it measures best), on a
-// scene of every class: the sample scenes, a scene of 1024 maps and one
-// whose WeightTotal727 is beyond 65536; and, for the scenes of curved maps,
-// their map chain alone. scripts/bench.sh runs it and prints the ratios of
+// loop on one thread and on two, on a scene of every class: the sample
+// scenes, a scene of 1024 maps and one whose WeightTotal727 is beyond 65536;
+// and for each class its map chain alone. scripts/bench.sh runs it and prints the ratios of
 // one run.
 
 #include <benchmark/benchmark.h>
@@ -17,6 +16,7 @@
 #include "engine/fast_renderer.h"
 #include "engine/fast_scene.h"
 #include "engine/group_renderer.h"
+#include "engine/walk.h"
 #include "platform/files.h"
 #include "platform/uniform_random.h"
 #include "raster/raster.h"
@@ -76,11 +76,8 @@ void RenderGroups(benchmark::State& bench, const std::string& name, bool hiRes, 
     UniformRandom uniform;
     EngineState state;
     state.RandSeed = 12345;
-    FastRendererOptions options;
-    if (const char* forced = std::getenv("MORVA_BENCH_SCHEDULE"); forced && threads > 1)
-        options.schedule = static_cast<Schedule>(std::atoi(forced));
-    auto renderer = threads == 0 ? MakeReferenceRenderer(scene, uniform)
-                                 : MakeFastRenderer(scene, uniform, threads, options);
+    auto renderer =
+        threads == 0 ? MakeReferenceRenderer(scene, uniform) : MakeFastRenderer(scene, uniform, threads);
     auto lastFrame = std::chrono::steady_clock::now();
     // One cadence of the render loop: a single group, then 127 in a batch.
     for (auto _ : bench) {
@@ -147,7 +144,8 @@ void Register() {
                 ->UseRealTime();
         }
     }
-    for (const char* scene : {"projective", "quadratic", "henon"}) {
+    for (const char* scene :
+         {"fern", "sierpinski", "projective", "quadratic", "henon", "maps1024", "heavy"}) {
         benchmark::RegisterBenchmark((std::string(scene) + "/normal/chain").c_str(),
                                      [scene](benchmark::State& bench) { MapChain(bench, scene); })
             ->UseRealTime();

@@ -1,6 +1,6 @@
 // A short render of whatever scene the parser accepts, differential: the
-// reference loop, the fast renderer on one thread, and on two threads with
-// speculative segments and with the pipeline must leave the same tables, picture bytes, point, generator
+// reference loop, the fast renderer on one thread, and on two and three threads
+// with speculative segments must leave the same tables, picture bytes, point, generator
 // state and count of points thrown off the picture. The tone mapping and the count files of the result are
 // checked too. Input: as for fuzz_scene.
 #include <algorithm>
@@ -59,15 +59,13 @@ Canvas& CanvasAt(int i) {
     return canvases[i];
 }
 
-// Render 0 is the reference loop, 1 one thread, 2 segments, 3 the pipeline.
+// Render 0 is the reference loop, 1 one thread, 2 and 3 segments on that many threads.
 void Render(const Scene& scene, int which, Canvas& canvas, EngineState& state) {
     UniformRandom uniform;
     uniform.Seed(kUniformSeed);
-    constexpr Schedule kSchedules[] = {Schedule::OneThread, Schedule::OneThread, Schedule::Segments,
-                                       Schedule::Pipeline};
     std::unique_ptr<GroupRenderer> renderer =
         which == 0 ? MakeReferenceRenderer(scene, uniform)
-                   : MakeFastRenderer(scene, uniform, which == 1 ? 1 : 2, {kSchedules[which]});
+                   : MakeFastRenderer(scene, uniform, which, {FastRendererOptions::Sharing::EveryBatch, {}});
     renderer->DrawGroups(state, canvas.raster, kGroups);
     renderer->Flush(canvas.raster, GroupRenderer::FlushScope::All);
 }
@@ -149,7 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     CheckSame("one thread", scene, CanvasAt(0), states[0], CanvasAt(1), states[1]);
     CheckSame("two threads, segments", scene, CanvasAt(0), states[0], CanvasAt(2), states[2]);
-    CheckSame("two threads, pipeline", scene, CanvasAt(0), states[0], CanvasAt(3), states[3]);
+    CheckSame("three threads, segments", scene, CanvasAt(0), states[0], CanvasAt(3), states[3]);
 
     const Raster& raster = CanvasAt(0).raster;
     CheckCountFile(raster.HitBuffer(), scene.settings.Exposure);

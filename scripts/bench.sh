@@ -7,9 +7,7 @@
 #
 # --loaded runs the same rows while one competing busy process keeps a core
 # busy, as another program on a desktop would. Extra arguments go to the
-# benchmark (e.g. --benchmark_filter=fern). MORVA_BENCH_SCHEDULE=0|1|2 forces
-# the two-thread rows onto one thread, segments or the pipeline, to see what
-# each schedule would give.
+# benchmark (e.g. --benchmark_filter=fern).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 loaded=0

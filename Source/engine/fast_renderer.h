@@ -1,12 +1,12 @@
 #pragma once
 
-// The fast loop on one thread or several. Each long batch runs on one of
-// three schedules, whichever is measured to be fastest on this machine now
-// (schedule_choice.h): the calling thread alone, speculative segments on
-// every thread (segment_schedule.h; only for scenes whose trajectories
-// coincide soon), or a two-stage pipeline (pipeline_schedule.h). Every
-// schedule leaves the tables, the picture, the point and the generator
-// exactly as the reference loop does, so the choice changes only the speed.
+// The fast loop on one thread or several. A batch whose scene coalesces and
+// whose length the rule of parallel_walk.h can share runs as speculative
+// segments, two side by side on every thread (the caller alone included);
+// any other batch (single groups, a scene whose trajectories never
+// coincide, the standard-speed selection) runs on the calling thread as one
+// chain. Either way the tables, the picture, the point and the
+// generator end exactly as the reference loop leaves them.
 
 #include <cstdint>
 #include <memory>
@@ -15,20 +15,21 @@
 
 #include "engine/fast_scene.h"
 #include "engine/group_renderer.h"
-#include "engine/pipeline_schedule.h"
-#include "engine/schedule_choice.h"
-#include "engine/segment_schedule.h"
+#include "engine/parallel_walk.h"
 #include "engine/worker_pool.h"
-#include "platform/idle_processors.h"
 
 namespace morva {
 
 class UniformRandom;
 
 struct FastRendererOptions {
-    // Runs every batch, however short, on this schedule instead of the
-    // measured choice (where the threads allow it): for tests.
-    std::optional<Schedule> schedule;
+    enum class Sharing {
+        ByRule,      // as parallel_walk.h states
+        EveryBatch,  // every batch, however short, whatever the scene: for tests
+    };
+    Sharing sharing = Sharing::ByRule;
+    // How the workers are started (tests make it fail); none: std::thread.
+    WorkerPool::ThreadStarter startThread;
 };
 
 class FastRenderer final : public GroupRenderer {
@@ -39,21 +40,13 @@ public:
     void DrawGroups(EngineState& state, Raster& raster, int count) override;
     void Flush(Raster& raster, FlushScope scope) override;
     int ActiveThreads() const override;
-    // The schedule of the latest batch.
-    Schedule LastSchedule() const { return last_; }
-
-    // Batches of fewer groups run on the calling thread and are not
-    // measured: the render loop's single groups between two polls.
-    static constexpr int kSharedBatchGroups = 32;
+    // Whether the latest batch ran as segments.
+    bool LastShared() const { return lastShared_; }
 
 private:
-    Schedule Choose(const EngineState& state, int count);
-    bool Coalesces(const EngineState& state);
-    SessionTables MainTables(Raster& raster);
     // The threads' tables, made when first needed.
     void MakeThreadCounts();
-    void RunOneThread(EngineState& state, Raster& raster, std::int64_t steps);
-    void RunSegments(EngineState& state, Raster& raster, std::int64_t steps);
+    void RunOneThread(EngineState& state, std::int64_t steps);
     // Folds the threads' screen counts into the session's table.
     void FoldScreenCounts(Raster& raster);
     void RunStandard(EngineState& state, Raster& raster, int count);
@@ -61,25 +54,14 @@ private:
 
     FastScene fs_;
     UniformRandom& uniform_;
-    int threads_;
     FastRendererOptions options_;
     std::unique_ptr<WorkerPool> pool_;
+    int threads_ = 1;
     // The threads' tables, one set per thread (the caller's first).
     std::vector<std::unique_ptr<ThreadCounts>> counts_;
     ZeroedCells<std::uint16_t> hiRes_;  // the session's own narrow cells
-    std::optional<SegmentSchedule> segments_;
-    std::optional<PipelineSchedule> pipeline_;
-    IdleProcessors idle_;
-    ScheduleChoice choice_;
-    Schedule last_ = Schedule::OneThread;
-
-    // Whether trajectories coincide soon enough for segments: tested before
-    // the first shared batch, and again now and then after a failure.
-    enum class Coalescence { Unknown, Yes, No };
-    Coalescence coalescence_ = Coalescence::Unknown;
-    std::uint64_t sharedBatches_ = 0;
-    std::uint64_t retestAt_ = 0;
-    int retestInterval_ = 64;
+    std::optional<ParallelWalk> parallel_;
+    bool lastShared_ = false;
 };
 
 std::unique_ptr<GroupRenderer> MakeFastRenderer(const Scene& scene, UniformRandom& uniform, int threads,

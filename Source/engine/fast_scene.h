@@ -5,7 +5,6 @@
 
 #include "engine/map_kernels.h"
 #include "engine/plot_tables.h"
-#include "engine/random_long.h"
 #include "engine/selection.h"
 
 namespace morva {
@@ -42,36 +41,6 @@ struct FastScene {
             withMaps(mixedMaps);
         }
     }
-};
-
-// The fast loop: count steps from global step index first (its place in
-// its group decides the screen echo in high-resolution mode), each drawing,
-// selecting and mapping exactly as the reference loop does, then handing the
-// new point to the sink.
-template <class Maps, class Sink>
-inline void Walk(const FastSelection& selection, const Maps& maps, MapState& state, std::int32_t& seed,
-                 Sink& sink, std::int64_t first, std::int64_t count) {
-    int step = static_cast<int>(first % kGroupSteps);
-    // Local copies: the compiler need not fear that a table store changes them.
-    const FastSelection::Picker pick = selection.Hot();
-    const auto apply = maps.Hot();
-    MapState s = state;
-    std::int32_t localSeed = seed;
-    Sink localSink = sink;
-    for (std::int64_t j = 0; j < count; ++j) {
-        const int k = pick.Pick(RandomLong(localSeed));
-        if (k >= 0) apply.Apply(k, s);
-        localSink.Take(s.xy, step);
-        if (++step == kGroupSteps) step = 0;
-    }
-    state = s;
-    seed = localSeed;
-    sink = localSink;
-}
-
-// A sink for steps that plot nothing (warm-ups, tests of coalescence).
-struct NoPlot {
-    void Take(Lanes, int) {}
 };
 
 }  // namespace morva

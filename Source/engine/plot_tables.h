@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "engine/lanes.h"
+#include "engine/map_kernels.h"
 #include "engine/narrow_counts.h"
 #include "raster/raster.h"
 #include "scene/scene_contract.h"
@@ -148,13 +149,40 @@ inline constexpr std::int64_t kOffPicture = -2;  // not a 32-bit number
 
 // Plots the point of a step (its index within its group) as the reference
 // loop does: into the high-resolution table inside the window with an echo
-// on the screen every 16th step, or on the screen alone.
+// on the screen every 16th step, or on the screen alone. The cells of the
+// main table are gathered and added in one loop when kBatch have gathered
+// and when the walk ends (Finish): the step chain then never waits on a
+// table update, and the updates overlap one another. The order of the
+// updates does not matter: plain sums and take-backs are sums, and the
+// session's saturating cells only ever get non-negative values.
 template <bool HiRes, class Tables>
 struct PlotSink {
+    static constexpr int kBatch = 64;
+
+    PlotSink(const PlotMapping& m, Tables t) : mapping(m), tables(t) {}
+
     PlotMapping mapping;
     Tables tables;
+    std::uint32_t cells[kBatch];
+    int gathered = 0;
 
-    [[gnu::always_inline]] void Take(Lanes xy, int step) {
+    [[gnu::always_inline]] void Take(const MapState& s, int, int step) { Plot(s.xy, step); }
+    void Finish() {
+        for (int i = 0; i < gathered; ++i) {
+            if constexpr (HiRes) {
+                tables.AddHiResCell(cells[i], mapping.hitValue);
+            } else {
+                tables.AddHitCell(cells[i], mapping.hitValue);
+            }
+        }
+        gathered = 0;
+    }
+    [[gnu::always_inline]] void Gather(std::size_t cell) {
+        cells[gathered] = static_cast<std::uint32_t>(cell);
+        if (++gathered == kBatch) Finish();
+    }
+
+    [[gnu::always_inline]] void Plot(Lanes xy, int step) {
         const PlotMapping& m = mapping;
         static_assert((kEchoStride & (kEchoStride - 1)) == 0);
         if constexpr (HiRes) {
@@ -163,31 +191,32 @@ struct PlotSink {
             const Lanes product = m.scale4 * xy;
             if (FloorPlusOffset(product, m.offset4, x4, y4) && static_cast<std::uint32_t>(x4) < kHiResWidth &&
                 static_cast<std::uint32_t>(y4) < kHiResHeight) {
-                tables.AddHiResCell(static_cast<std::size_t>(y4) * kHiResWidth + static_cast<std::size_t>(x4),
-                                    m.hitValue);
+                Gather(static_cast<std::size_t>(y4) * kHiResWidth + static_cast<std::size_t>(x4));
             } else {
                 const std::int64_t cell = ExactCell(product, m.offset4, kHiResWidth, kHiResHeight);
                 if (cell == kOffPicture) {
                     tables.CountOff();
                     return;  // and no echo
                 }
-                if (cell >= 0) tables.AddHiResCell(static_cast<std::size_t>(cell), m.hitValue);
+                if (cell >= 0) Gather(static_cast<std::size_t>(cell));
             }
             if ((step & (kEchoStride - 1)) != 0) return;
         }
         std::int32_t px, py;
         const Lanes product = m.scale * xy;
+        std::int64_t cell;
         if (FloorPlusOffset(product, m.offset, px, py) && static_cast<std::uint32_t>(px) < kHitWidth &&
             static_cast<std::uint32_t>(py) < kHitHeight) {
-            tables.AddHitCell(static_cast<std::size_t>(py) * kHitWidth + static_cast<std::size_t>(px),
-                              m.hitValue);
+            cell = std::int64_t{py} * kHitWidth + px;
         } else {
-            const std::int64_t cell = ExactCell(product, m.offset, kHitWidth, kHitHeight);
-            if (cell >= 0) {
-                tables.AddHitCell(static_cast<std::size_t>(cell), m.hitValue);
-            } else if (cell == kOffPicture) {
-                tables.CountOff();
-            }
+            cell = ExactCell(product, m.offset, kHitWidth, kHitHeight);
+            if (cell == kOffPicture) tables.CountOff();
+            if (cell < 0) return;
+        }
+        if constexpr (HiRes) {
+            tables.AddHitCell(static_cast<std::size_t>(cell), m.hitValue);  // an echo: one step in 16
+        } else {
+            Gather(static_cast<std::size_t>(cell));
         }
     }
 };

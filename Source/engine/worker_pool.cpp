@@ -1,92 +1,59 @@
 #include "engine/worker_pool.h"
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#endif
+#include <system_error>
 
 namespace morva {
 
-namespace {
-
-void Pause() {
-#if defined(__x86_64__) || defined(__i386__)
-    _mm_pause();
-#elif defined(__aarch64__)
-    asm volatile("yield");
-#endif
-}
-
-}  // namespace
-
-// The value is stored and the sleepers read in one total order with the
-// waiter's announcement and its last look at the value, so either the waiter
-// sees the new value or the advancing side sees the waiter and wakes it.
-void Signal::Store(std::uint32_t value) {
-    value_.store(value, std::memory_order_seq_cst);
-    WakeSleepers();
-}
-
-std::uint32_t Signal::Add(std::uint32_t delta) {
-    const std::uint32_t before = value_.fetch_add(delta, std::memory_order_seq_cst);
-    WakeSleepers();
-    return before;
-}
-
-void Signal::WakeSleepers() {
-    if (sleepers_.load(std::memory_order_seq_cst) != 0) value_.notify_all();
-}
-
-std::uint32_t Signal::AwaitChange(std::uint32_t old, std::chrono::microseconds spin) const {
-    const auto deadline = std::chrono::steady_clock::now() + spin;
-    for (int i = 1;; ++i) {
-        const std::uint32_t now = value_.load(std::memory_order_acquire);
-        if (now != old) return now;
-        // The clock is read every 64 polls: cheap, and well within the
-        // budget on any core.
-        if (i % 64 == 0 && std::chrono::steady_clock::now() >= deadline) break;
-        Pause();
+WorkerPool::WorkerPool(int workers, const ThreadStarter& start) {
+    for (int i = 0; i < workers; ++i) {
+        const int index = i + 1;
+        try {
+            if (start) {
+                threads_.push_back(start([this, index] { Loop(index); }));
+            } else {
+                threads_.emplace_back([this, index] { Loop(index); });
+            }
+        } catch (const std::system_error&) {
+            break;  // out of threads: the render runs on those it has
+        }
     }
-    sleepers_.fetch_add(1, std::memory_order_seq_cst);
-    std::uint32_t now = value_.load(std::memory_order_seq_cst);
-    while (now == old) {
-        value_.wait(old, std::memory_order_acquire);
-        now = value_.load(std::memory_order_acquire);
-    }
-    sleepers_.fetch_sub(1, std::memory_order_release);
-    return now;
-}
-
-WorkerPool::WorkerPool(int workers) {
-    for (int i = 0; i < workers; ++i) threads_.emplace_back([this, i] { Loop(i); });
 }
 
 WorkerPool::~WorkerPool() {
-    quit_.store(true, std::memory_order_relaxed);
-    round_.Add(1);
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+    }
+    roundStarted_.notify_all();
     for (auto& thread : threads_) thread.join();
 }
 
-void WorkerPool::Start(std::function<void(int)> job) {
-    // The workers are between rounds: none reads the job or the count until
-    // it sees the new round, which publishes both.
-    job_ = std::move(job);
-    pending_.Store(static_cast<std::uint32_t>(threads_.size()));
-    round_.Add(1);
-}
-
-void WorkerPool::Wait() {
-    std::uint32_t pending = pending_.Load();
-    while (pending != 0) pending = pending_.AwaitChange(pending, kFinishSpin);
+void WorkerPool::Run(const std::function<void(int)>& job) {
+    {
+        std::lock_guard lock(mutex_);
+        job_ = &job;
+        pending_ = Workers();
+        ++round_;
+    }
+    roundStarted_.notify_all();
+    job(0);
+    std::unique_lock lock(mutex_);
+    roundFinished_.wait(lock, [this] { return pending_ == 0; });
+    job_ = nullptr;
 }
 
 void WorkerPool::Loop(int index) {
-    std::uint32_t seen = 0;
+    std::uint64_t seen = 0;
+    std::unique_lock lock(mutex_);
     for (;;) {
-        seen = round_.AwaitChange(seen, kRoundSpin);
-        if (quit_.load(std::memory_order_relaxed)) return;
-        job_(index);
-        // Hands this round's results to the caller's Wait.
-        pending_.Add(~std::uint32_t{0});
+        roundStarted_.wait(lock, [&] { return quit_ || round_ != seen; });
+        if (quit_) return;
+        seen = round_;
+        const std::function<void(int)>& job = *job_;
+        lock.unlock();
+        job(index);
+        lock.lock();
+        if (--pending_ == 0) roundFinished_.notify_one();
     }
 }
 

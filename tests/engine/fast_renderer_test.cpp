@@ -11,6 +11,8 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "engine_test_support.h"
@@ -140,19 +142,19 @@ void ExpectIdentical(const Render& expected, const Render& actual, bool hiRes, c
 
 struct Variant {
     int threads;
-    std::optional<Schedule> schedule;  // none: the measured choice
+    FastRendererOptions::Sharing sharing = FastRendererOptions::Sharing::ByRule;
     std::string Name() const {
-        const char* names[] = {"one thread", "segments", "pipeline"};
-        return std::to_string(threads) + " threads, " +
-               (schedule ? names[static_cast<int>(*schedule)] : "measured choice");
+        return std::to_string(threads) + (sharing == FastRendererOptions::Sharing::ByRule
+                                              ? " threads by rule"
+                                              : " threads, every batch shared");
     }
 };
 
-// Each schedule on 1, 2 and 3 threads (a forced schedule runs every batch,
-// however short; one thread runs everything alone).
-const std::vector<Variant> kEverySchedule = {{1, std::nullopt},       {2, Schedule::Segments},
-                                             {3, Schedule::Segments}, {2, Schedule::Pipeline},
-                                             {3, Schedule::Pipeline}, {2, std::nullopt}};
+constexpr auto kEveryBatch = FastRendererOptions::Sharing::EveryBatch;
+
+// Every batch, however short, on speculative segments on 1, 2 and 3
+// threads, and one and two threads by the rule.
+const std::vector<Variant> kEverySchedule = {{1}, {1, kEveryBatch}, {2, kEveryBatch}, {3, kEveryBatch}, {2}};
 
 void CompareWithReference(const Scene& scene, const std::vector<int>& batches, std::int32_t seed,
                           const std::string& name, const std::vector<Variant>& variants = kEverySchedule) {
@@ -162,7 +164,7 @@ void CompareWithReference(const Scene& scene, const std::vector<int>& batches, s
     RunBatches(*plain, reference, scene, batches, seed);
     for (const Variant& v : variants) {
         Render& fast = Canvas(1);
-        auto renderer = MakeFastRenderer(scene, uniform, v.threads, {v.schedule});
+        auto renderer = MakeFastRenderer(scene, uniform, v.threads, {v.sharing, {}});
         RunBatches(*renderer, fast, scene, batches, seed);
         ExpectIdentical(reference, fast, scene.settings.HiRes, name + " with " + v.Name());
         if (::testing::Test::HasFatalFailure()) return;
@@ -213,7 +215,7 @@ TEST(FastRenderer, CountsSaturateAlikeOnEveryPath) {
         << "nothing saturated";
     for (const Variant& v : kEverySchedule) {
         Render& fast = Canvas(1);
-        run(*MakeFastRenderer(scene, uniform, v.threads, {v.schedule}), fast);
+        run(*MakeFastRenderer(scene, uniform, v.threads, {v.sharing, {}}), fast);
         EXPECT_EQ(
             std::memcmp(reference.raster.HitBuffer().Data(), fast.raster.HitBuffer().Data(), 640 * 480 * 4),
             0)
@@ -230,22 +232,67 @@ TEST(FastRenderer, ThreadTablesFoldBeforeTheirSumsLeave32Bits) {
     scene.transforms[0].Coef = {0, 0, 0, 0, 1, 1};
     scene.settings.HitValue = 255;
     const std::vector<int> batches(70, 127);
-    CompareWithReference(scene, batches, 1, "one hot pixel", {{1, std::nullopt}, {2, Schedule::Segments}});
+    CompareWithReference(scene, batches, 1, "one hot pixel", {{1}, {2, kEveryBatch}});
     EXPECT_EQ(Canvas(0).raster.HitBuffer()(365, 60), kHitCellMax);
+}
+
+TEST(FastRenderer, ThreadSumsFoldOnlyWhenTheNextBatchCouldPass32Bits) {
+    // A batch of segments may add twice its steps to one thread's cell:
+    // right at the limit it needs no fold, one plot beyond it does.
+    const std::int64_t batch = 2 * 127 * kGroupSteps;
+    std::vector<std::unique_ptr<ThreadCounts>> threads;
+    threads.push_back(std::make_unique<ThreadCounts>(false));
+    for (std::uint8_t hitValue : {1, 255}) {
+        threads[0]->plotted = kHitCellMax / hitValue - batch;
+        EXPECT_FALSE(ScreenSumsNeedFold(threads, batch, hitValue)) << int{hitValue};
+        ++threads[0]->plotted;
+        EXPECT_TRUE(ScreenSumsNeedFold(threads, batch, hitValue)) << int{hitValue};
+    }
+}
+
+TEST(FastRenderer, ThreadsTheSystemCannotCreateLeaveFewerThreads) {
+    const Scene fern = Fern(false);
+    UniformRandom uniform;
+    RunBatches(*MakeReferenceRenderer(fern, uniform), Canvas(0), fern, kCadence, 5);
+    for (int creatable : {0, 1}) {
+        int started = 0;
+        FastRendererOptions options{
+            kEveryBatch, [&](std::function<void()> loop) {
+                if (++started > creatable)
+                    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+                return std::thread(std::move(loop));
+            }};
+        FastRenderer renderer(fern, uniform, 3, options);
+        RunBatches(renderer, Canvas(1), fern, kCadence, 5);
+        ExpectIdentical(Canvas(0), Canvas(1), false, std::to_string(creatable) + " workers");
+        EXPECT_EQ(renderer.ActiveThreads(), creatable + 1);
+    }
+}
+
+TEST(FastRenderer, ARenderLoopBatchOfACoalescingSceneRunsAsSegments) {
+    UniformRandom uniform;
+    FastRenderer renderer(Fern(false), uniform, 2);
+    Render& render = Canvas(1);
+    render.Reset(false);
+    renderer.DrawGroups(render.state, render.raster, 1);
+    EXPECT_FALSE(renderer.LastShared()) << "a single group";
+    renderer.DrawGroups(render.state, render.raster, 127);
+    EXPECT_TRUE(renderer.LastShared());
+    EXPECT_EQ(renderer.ActiveThreads(), 2);
 }
 
 TEST(FastRenderer, ChaoticSceneMatchesAndNeverRunsSegments) {
     const Scene henon = Henon();
     CompareWithReference(henon, kCadence, 7, "henon");
-    // Segments would replay every step: the measured choice never takes
-    // them for a scene whose trajectories do not coincide.
+    // Segments would replay every step: the rule never takes them for a
+    // scene whose trajectories do not coincide.
     UniformRandom uniform;
     FastRenderer renderer(henon, uniform, 2);
     Render& render = Canvas(1);
     render.Reset(false);
     for (int batch = 0; batch < 12; ++batch) {
         renderer.DrawGroups(render.state, render.raster, 127);
-        EXPECT_NE(renderer.LastSchedule(), Schedule::Segments) << "batch " << batch;
+        EXPECT_FALSE(renderer.LastShared()) << "batch " << batch;
     }
 }
 

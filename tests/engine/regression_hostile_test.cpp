@@ -33,13 +33,14 @@ struct Rendered {
 };
 
 // threads 0 is the reference loop.
-std::unique_ptr<Rendered> Render(const Scene& scene, int threads, std::optional<Schedule> schedule = {}) {
+std::unique_ptr<Rendered> Render(const Scene& scene, int threads) {
     auto out = std::make_unique<Rendered>();
     EXPECT_TRUE(out->raster->MapFrameSurface({out->picture.data(), 8, kPictureWidth, kPictureHeight}));
     UniformRandom uniform;
     uniform.Seed(42);
     auto renderer = threads == 0 ? MakeReferenceRenderer(scene, uniform)
-                                 : MakeFastRenderer(scene, uniform, threads, {schedule});
+                                 : MakeFastRenderer(scene, uniform, threads,
+                                                    {FastRendererOptions::Sharing::EveryBatch, {}});
     renderer->DrawGroups(out->state, *out->raster, kGroups);
     renderer->Flush(*out->raster, GroupRenderer::FlushScope::All);
     return out;
@@ -50,16 +51,14 @@ bool SameTable(const Grid<std::int32_t>& a, const Grid<std::int32_t>& b) {
 }
 
 // Renders on the reference loop and on the fast renderer with one thread
-// and with two on each shared schedule, expects identical results, and
+// and with two sharing every batch, expects identical results, and
 // returns the reference's.
 std::unique_ptr<Rendered> RenderEverywhere(const std::string& text) {
     const Scene scene = ParseScene(text, 20240601, NumberFormat{});
     auto reference = Render(scene, 0);
-    for (auto [threads, schedule] :
-         {std::pair{1, Schedule::OneThread}, {2, Schedule::Segments}, {2, Schedule::Pipeline}}) {
-        SCOPED_TRACE("threads " + std::to_string(threads) + ", schedule " +
-                     std::to_string(static_cast<int>(schedule)));
-        auto fast = Render(scene, threads, schedule);
+    for (int threads : {1, 2}) {
+        SCOPED_TRACE("threads " + std::to_string(threads));
+        auto fast = Render(scene, threads);
         EXPECT_TRUE(SameTable(reference->raster->HitBuffer(), fast->raster->HitBuffer()));
         EXPECT_TRUE(SameTable(reference->raster->HiResBuffer(), fast->raster->HiResBuffer()));
         EXPECT_EQ(reference->picture, fast->picture);

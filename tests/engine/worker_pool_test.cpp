@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -10,29 +11,28 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(WorkerPool, EveryRoundRunsEveryWorkerAndShowsItsResults) {
+TEST(WorkerPool, EveryRoundRunsEveryThreadAndShowsItsResults) {
     WorkerPool pool(3);
-    std::vector<int> results(3, 0);
+    std::vector<int> results(4, 0);
     for (int round = 1; round <= 500; ++round) {
-        pool.Start([&](int worker) { results[static_cast<std::size_t>(worker)] += round; });
         // Now and then the workers have gone to sleep before the round.
         if (round % 100 == 0) std::this_thread::sleep_for(1ms);
-        pool.Wait();
+        pool.Run([&](int thread) { results[static_cast<std::size_t>(thread)] += round; });
     }
     for (int r : results) EXPECT_EQ(r, 500 * 501 / 2);
 }
 
-TEST(Signal, WakesAWaiterThatHasGoneToSleep) {
-    Signal signal;
-    std::thread waiter([&] {
-        std::uint32_t seen = 0;
-        while (seen < 3) seen = signal.AwaitChange(seen, 0us);
+TEST(WorkerPool, AThreadTheSystemCannotCreateMeansFewerWorkers) {
+    int started = 0;
+    WorkerPool pool(3, [&](std::function<void()> loop) {
+        if (++started > 1)
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        return std::thread(std::move(loop));
     });
-    for (std::uint32_t v = 1; v <= 3; ++v) {
-        std::this_thread::sleep_for(2ms);  // long past the waiter's polling
-        signal.Store(v);
-    }
-    waiter.join();  // a lost wake-up would hang here
+    EXPECT_EQ(pool.Workers(), 1);
+    std::vector<int> ran(2, 0);
+    pool.Run([&](int thread) { ++ran[static_cast<std::size_t>(thread)]; });
+    EXPECT_EQ(ran, (std::vector<int>{1, 1}));
 }
 
 }  // namespace
