@@ -7,9 +7,11 @@
 #include "platform/terminal.h"
 #include "raster/colour_table.h"
 #include "session/fit.h"
+#include "session/ifs_scene.h"
 #include "session/options.h"
 #include "session/run.h"
 #include "session/scene_check.h"
+#include "session/scene_save.h"
 #ifdef MORVA_HAVE_SDL
 #include "platform/sdl_window.h"
 #endif
@@ -42,11 +44,23 @@ int main(int argc, char** argv) {
     }
     if (options.help) return WriteStandardOutput(UsageText());
     if (options.version) return WriteStandardOutput(VersionText());
-    const RunRequest request = MakeRunRequest(options);
+    if (options.list)
+        return RunPrinting([&](std::ostream& out) { return RunList(options.scene, out, std::cerr); });
+    RunRequest request;
+    try {
+        request = MakeRunRequest(options);
+    } catch (const MorvaError& error) {
+        std::cerr << ErrorLine(error.what()) << std::flush;
+        return 1;
+    }
     if (options.check)
         return RunPrinting([&](std::ostream& out) { return RunCheck(request.session, out, std::cerr); });
-    if (options.fit)
-        return RunPrinting([&](std::ostream& out) { return RunFit(request.session, out, std::cerr); });
+    if (options.fit) {
+        const FitOutputs outputs{options.write, options.saveScene};
+        return RunPrinting(
+            [&](std::ostream& out) { return RunFit(request.session, out, std::cerr, outputs); });
+    }
+    if (!options.saveScene.empty()) return RunSaveScene(request.session, options.saveScene, std::cerr);
     if (options.describe) return RunDescribe(request);
     if (options.batch) {
         const ProgressStyle style = options.quiet             ? ProgressStyle::Quiet

@@ -12,6 +12,8 @@
 #include "scene/scene_lines.h"
 #include "session/frm_morva.h"
 #include "session/render_report.h"
+#include "session/scene_save.h"
+#include "session/scene_source.h"
 
 namespace morva {
 
@@ -190,19 +192,39 @@ std::string FitText(const FitReport& report, std::string_view fileName) {
     return out;
 }
 
-int RunFit(const SessionConfig& config, std::ostream& out, std::ostream& err) {
+int RunFit(const SessionConfig& config, std::ostream& out, std::ostream& err, const FitOutputs& outputs) {
     PosixFileSystem files;
-    const std::string path = JoinPath(config.folder, kSceneFileName);
+    const SceneSource source = SessionSceneSource(config);
     try {
-        const Scene scene = LoadScene(files, config.folder, 0, config.numberFormat);
-        // LoadScene has read the file; a second read gives the text for the
-        // header's own fields.
-        const std::optional<std::string> text = files.ReadFile(path, nullptr);
-        const FitReport report = FitScene(scene, text ? *text : std::string());
-        out << FitText(report, path);
-        return report.outcome == FitOutcome::kFramed ? 0 : 1;
+        if (outputs.writeBack && !source.inPlace) {
+            err << ErrorLine("--write replaces the header line of a scene file, and " + source.scenePath +
+                             " is not one; save the scene with --save-scene FILE");
+            return 2;
+        }
+        // One reading gives the scene and the text the new header keeps
+        // its own fields from (and, with --write, every other byte).
+        const std::string text = ReadSceneText(files, source);
+        const Scene scene = ParseScene(text, 0, config.numberFormat, source.scenePath);
+        const FitReport report = FitScene(scene, text);
+        out << FitText(report, source.scenePath);
+        if (report.outcome != FitOutcome::kFramed) return 1;
+        const std::string fitted = ReplaceLine(text, report.headerLine, report.header);
+        try {
+            if (outputs.writeBack && fitted == text) {
+                err << ErrorLine(source.scenePath + " has this header already; nothing written");
+            } else if (outputs.writeBack) {
+                files.ReplaceFile(source.scenePath, AsBytes(fitted));
+                err << ErrorLine("wrote the new header into line " + std::to_string(report.headerLine) +
+                                 " of " + source.scenePath);
+            }
+            if (!outputs.saveScene.empty()) SaveSceneText(files, outputs.saveScene, fitted, err);
+        } catch (const MorvaError& error) {
+            err << ErrorLine(error.what()) << std::flush;
+            return 1;
+        }
+        return 0;
     } catch (const MorvaError& error) {
-        err << "morva: " << error.what() << std::endl;
+        err << ErrorLine(error.what()) << std::flush;
         return 2;
     }
 }

@@ -68,9 +68,17 @@ FitReport FitScene(const Scene& scene, std::string_view text);
 // The report for the user.
 std::string FitText(const FitReport& report, std::string_view fileName);
 
-// morva --fit: reads the scene of the folder and prints FitText on out.
-// Returns 0 when a header was fitted, 1 when the scene cannot be framed,
-// 2 when the render would refuse the scene.
-int RunFit(const SessionConfig& config, std::ostream& out, std::ostream& err);
+// What --fit does with the header it finds besides printing it.
+struct FitOutputs {
+    bool writeBack = false;  // --write: replace the header line of the scene file in place
+    std::string saveScene;   // --save-scene FILE: write the scene with the new header there
+};
+
+// morva --fit: reads the scene of the run and prints FitText on out; with
+// outputs, writes the fitted scene (every byte but the header line's kept).
+// Returns 0 when a header was fitted, 1 when the scene cannot be framed
+// (nothing is written then), 2 when the render would refuse the scene or a
+// file could not be written.
+int RunFit(const SessionConfig& config, std::ostream& out, std::ostream& err, const FitOutputs& outputs = {});
 
 }  // namespace morva

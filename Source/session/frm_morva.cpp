@@ -49,9 +49,10 @@ void FrmMorva::StartUp() {
     uniform_.SeedFromClock();
     engine_.RandSeed = static_cast<std::int32_t>(std::floor(uniform_.Next() * 2147483648.0));
     font_.LoadGlyphFont();
-    palette_ = LoadPalette(files_, config_.folder, config_.numberFormat);
+    const SceneSource source = SessionSceneSource(config_);
+    palette_ = LoadSourcePalette(files_, source, config_.numberFormat);
     engine_.point = PointState{};
-    scene_ = LoadScene(files_, config_.folder, engine_.RandSeed, config_.numberFormat);
+    scene_ = LoadSourceScene(files_, source, engine_.RandSeed, config_.numberFormat);
     engine_.RandSeed = scene_.settings.RandSeed;
     CheckExportRequest(config_.exports, scene_.settings.HiRes, PaletteColours(palette_));
     sceneLoaded_ = true;

@@ -16,6 +16,7 @@
 #include "scene/palette.h"
 #include "scene/scene.h"
 #include "session/progress.h"
+#include "session/scene_source.h"
 
 namespace morva {
 
@@ -31,6 +32,12 @@ struct SessionConfig {
     bool reference = false;     // render with the straightforward reference loop
     std::string outFolder;      // receives the count files; empty: folder
     ExportRequest exports;      // pictures and tables written at the end
+
+    // The scene and palette when the command line names SCENE; empty: the
+    // folder's.
+    SceneSource source;
+    // Whether a batch run writes the count files.
+    bool batchCountFiles = true;
 };
 
 // The render session: the window's start-up, the render loop with its
@@ -112,6 +119,7 @@ public:
     float Percent() const { return PercentDone_; }
     bool Unloaded() const { return unloaded_; }
     const std::string& Folder() const { return config_.folder; }
+    bool BatchCountFiles() const { return config_.batchCountFiles; }
     FileSystem& Files() { return files_; }
 
 private:

@@ -30,9 +30,11 @@ PictureColours ParseColours(const std::string& text) {
 }  // namespace
 
 std::string UsageText() {
-    return "Usage: morva [options]\n"
-           "Renders the iterated function system of MORVA.TXT by the chaos game.\n"
-           "With no options the scene beside the program is rendered in a window;\n"
+    return "Usage: morva [options] [SCENE]\n"
+           "Renders an iterated function system by the chaos game. SCENE is a scene\n"
+           "file of any name, a folder holding MORVA.TXT, - for standard input, or\n"
+           "an .ifs library; its palette is MORVA.pal beside it, else the default.\n"
+           "With no SCENE the scene beside the program is rendered in a window;\n"
            "F11 saves MORVA.BMP (and MORVAHD.BMP in high-resolution mode), Escape\n"
            "held during the render or the close button ends the program.\n"
            "\n"
@@ -40,21 +42,14 @@ std::string UsageText() {
            "  --batch          render without a window: progress on stderr, the BMP\n"
            "                   files written at the end; Ctrl-C, SIGTERM or SIGHUP\n"
            "                   stop early and still write them from the counts so\n"
-           "                   far (exit code 128 + the signal)\n"
+           "                   far (exit code 128 + the signal). With SCENE the BMP\n"
+           "                   files are written only with --out, and without any\n"
+           "                   output named the picture goes to ./NAME.png\n"
            "  --dir DIR        read MORVA.TXT and MORVA.pal from DIR and write the\n"
            "                   BMP files there (default: the program's folder)\n"
            "  --out DIR        write MORVA.BMP and MORVAHD.BMP into DIR instead\n"
-           "  --describe       print the scene's settings, derived values and\n"
-           "                   transforms as name=value lines, then exit\n"
-           "  --check          lint MORVA.TXT and MORVA.pal without rendering: each\n"
-           "                   warning names the file, line and field, what the\n"
-           "                   program will do and how to fix it (exit codes below)\n"
-           "  --fit            trace the scene's maps briefly, print where the\n"
-           "                   attractor lies and a header line that frames it in\n"
-           "                   the 640 x 480 picture, and how the current header\n"
-           "                   frames it; exit code 1 when the scene cannot be\n"
-           "                   framed (its point runs off or never settles)\n"
-           "  --picture FILE   also write the final picture, as the window shows\n"
+           "  -o, --output FILE, --picture FILE\n"
+           "                   also write the final picture, as the window shows\n"
            "                   it, to FILE: .bmp or .png (8-bit with a palette)\n"
            "  --hires-picture FILE\n"
            "                   also write the 2560 x 1920 table of a high-resolution\n"
@@ -66,16 +61,35 @@ std::string UsageText() {
            "  --colours green|grey|palette\n"
            "                   colours of the pictures: the window's green ramp\n"
            "                   (default), a grey ramp, or the colours of MORVA.pal\n"
-           "  --quiet          no progress lines; errors and the final report only\n"
+           "  --list           print the entries of the .ifs library SCENE, then exit\n"
+           "  --entry NAME     render that entry of the library (default: the first);\n"
+           "                   it is framed, exposed and seeded automatically\n"
+           "  --save-scene FILE\n"
+           "                   write the scene as it would render (a library entry\n"
+           "                   with its framed header) to FILE as an editable scene\n"
+           "                   file, then exit; 'morva FILE' renders the same picture\n"
+           "  --describe       print the scene's settings, derived values and\n"
+           "                   transforms as name=value lines, then exit\n"
+           "  --check          lint the scene and palette without rendering: each\n"
+           "                   warning names the file, line and field, what the\n"
+           "                   program will do and how to fix it (exit codes below)\n"
+           "  --fit            trace the scene's maps briefly, print where the\n"
+           "                   attractor lies and a header line that frames it in\n"
+           "                   the 640 x 480 picture, and how the current header\n"
+           "                   frames it; exit code 1 when the scene cannot be\n"
+           "                   framed (its point runs off or never settles)\n"
+           "  --write          with --fit: replace the header line of the scene file\n"
+           "                   with the fitted one, every other byte kept\n"
+           "  -q, --quiet      no progress lines; errors and the final report only\n"
            "  --zoom N         draw the window N times larger, 1 to 8 (default: 2 on\n"
            "                   a screen 2560 pixels wide or of high pixel density,\n"
            "                   where the larger window fits)\n"
-           "  --threads N      threads for the render at most (default and limit:\n"
+           "  -j, --threads N  threads for the render at most (default and limit:\n"
            "                   one per processor it may run on); the picture is the\n"
            "                   same for every N\n"
            "  --reference      render with the plain reference loop (slow)\n"
            "  --version        print the version and exit\n"
-           "  --help           print this text and exit\n"
+           "  -h, --help       print this text and exit\n"
            "\n"
            "Exit codes:\n"
            "  0    success\n"
@@ -87,21 +101,42 @@ std::string UsageText() {
            "  --check: 0 clean, 1 warnings, 2 the render would refuse the scene\n";
 }
 
+std::string UsageErrorLine(std::string_view message) {
+    while (message.ends_with('.') || message.ends_with('\n')) message.remove_suffix(1);
+    return ErrorLine(std::string(message) + "; try 'morva --help'");
+}
+
 std::string VersionText() { return "morva 1.1\n"; }
 
 Options ParseOptions(const std::vector<std::string>& args) {
     Options options;
+    bool optionsEnd = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        // --name=value is --name value.
         std::string arg = args[i];
+        // SCENE: any word that is not an option, "-" included.
+        if (optionsEnd || arg == "-" || !arg.starts_with('-')) {
+            if (!options.scene.empty())
+                throw MorvaError("one SCENE at most: " + Quoted(options.scene) + " and " + Quoted(arg));
+            if (arg.empty()) throw MorvaError("SCENE is an empty name");
+            options.scene = arg;
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnd = true;
+            continue;
+        }
+        // --name=value is --name value; -jN is -j N.
         std::optional<std::string> attached;
         if (const auto equals = arg.find('='); arg.starts_with("--") && equals != std::string::npos) {
             attached = arg.substr(equals + 1);
             arg.resize(equals);
+        } else if (!arg.starts_with("--") && arg.size() > 2 && (arg[1] == 'o' || arg[1] == 'j')) {
+            attached = arg.substr(2);
+            arg.resize(2);
         }
         auto value = [&]() -> std::string {
             if (attached) return *std::exchange(attached, std::nullopt);
-            if (i + 1 >= args.size()) throw MorvaError(arg + " needs a value.\n\n" + UsageText());
+            if (i + 1 >= args.size()) throw MorvaError(arg + " needs a value");
             return args[++i];
         };
         if (arg == "--batch") {
@@ -116,37 +151,55 @@ Options ParseOptions(const std::vector<std::string>& args) {
             options.check = true;
         } else if (arg == "--fit") {
             options.fit = true;
+        } else if (arg == "--write") {
+            options.write = true;
+        } else if (arg == "--list") {
+            options.list = true;
+        } else if (arg == "--entry") {
+            options.entry = value();
+            if (options.entry.empty()) throw MorvaError("--entry needs the name of an entry");
+        } else if (arg == "--save-scene") {
+            options.saveScene = value();
+            if (options.saveScene.empty()) throw MorvaError("--save-scene needs a file name");
         } else if (arg == "--reference") {
             options.reference = true;
         } else if (arg == "--dir") {
             options.folder = value();
-            if (options.folder.empty()) throw MorvaError("--dir needs a folder name.");
+            if (options.folder.empty()) throw MorvaError("--dir needs a folder name");
         } else if (arg == "--out") {
             options.outFolder = value();
-            if (options.outFolder.empty()) throw MorvaError("--out needs a folder name.");
-        } else if (arg == "--picture" || arg == "--hires-picture") {
-            std::string& path = arg == "--picture" ? options.exports.picture : options.exports.hiResPicture;
+            if (options.outFolder.empty()) throw MorvaError("--out needs a folder name");
+        } else if (arg == "--picture" || arg == "--output" || arg == "-o" || arg == "--hires-picture") {
+            std::string& path =
+                arg == "--hires-picture" ? options.exports.hiResPicture : options.exports.picture;
             path = value();
             ImageFormatOf(path, arg);
         } else if (arg == "--counts") {
             options.exports.counts = value();
             if (ImageFormatOfName(options.exports.counts) != ImageFormat::Png) {
                 throw MorvaError("--counts writes a 16-bit PNG; " + Quoted(options.exports.counts) +
-                                 " does not end in .png.");
+                                 " does not end in .png");
             }
         } else if (arg == "--colours") {
             options.exports.colours = ParseColours(value());
-        } else if (arg == "--quiet") {
+        } else if (arg == "--quiet" || arg == "-q") {
             options.quiet = true;
-        } else if (arg == "--threads") {
+        } else if (arg == "--threads" || arg == "-j") {
             options.threads = ParseWholeNumber(arg, value(), 1, 256);
         } else if (arg == "--zoom") {
             options.zoom = ParseWholeNumber(arg, value(), 1, 8);
         } else {
-            throw MorvaError("Unknown option " + Quoted(arg) + ".\n\n" + UsageText());
+            throw MorvaError("unknown option " + Quoted(arg));
         }
-        if (attached) throw MorvaError(arg + " takes no value.\n\n" + UsageText());
+        if (attached) throw MorvaError(arg + " takes no value");
     }
+    if (!options.scene.empty() && !options.folder.empty())
+        throw MorvaError("--dir and SCENE both name the scene; give one of them");
+    if ((options.list || !options.entry.empty()) && options.scene.empty())
+        throw MorvaError(std::string(options.list ? "--list" : "--entry") +
+                         " needs an .ifs library as SCENE");
+    if (options.write && !options.fit)
+        throw MorvaError("--write writes the header that --fit finds; add --fit");
     return options;
 }
 

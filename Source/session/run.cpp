@@ -89,13 +89,14 @@ RunRequest MakeRunRequest(const Options& options) {
     request.session.reference = options.reference;
     request.session.outFolder = options.outFolder;
     request.session.exports = options.exports;
+    ApplySceneArgument(options, request.session, std::cerr);
     return request;
 }
 
 std::vector<EndOfRenderOutput> EndOfRenderOutputs(FrmMorva& session, RunMode mode) {
     using Export = FrmMorva::Export;
     std::vector<EndOfRenderOutput> outputs;
-    if (mode == RunMode::Batch) outputs = CountFiles(session);
+    if (mode == RunMode::Batch && session.BatchCountFiles()) outputs = CountFiles(session);
     for (const Export which : {Export::Picture, Export::HiResPicture, Export::Counts}) {
         const std::string& path = session.ExportPath(which);
         if (!path.empty()) {
@@ -246,7 +247,8 @@ int RunDescribe(const RunRequest& request) {
         uniform.SeedFromClock();
         PosixFileSystem files;
         const auto startSeed = static_cast<std::int32_t>(std::floor(uniform.Next() * 2147483648.0));
-        const Scene scene = LoadScene(files, request.session.folder, startSeed, request.session.numberFormat);
+        const Scene scene = LoadSourceScene(files, SessionSceneSource(request.session), startSeed,
+                                            request.session.numberFormat);
         return WriteStandardOutput(DescribeScene(scene));
     } catch (const MorvaError& error) {
         std::cerr << ErrorLine(error.what()) << std::flush;
@@ -276,7 +278,7 @@ int WriteStandardOutput(std::string_view text) {
 }
 
 int ReportUsageError(const MorvaError& error) {
-    std::cerr << ErrorLine(error.what()) << std::flush;
+    std::cerr << UsageErrorLine(error.what()) << std::flush;
     return 2;
 }
 

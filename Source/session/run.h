@@ -21,9 +21,10 @@ struct RunRequest {
     bool folderGiven = false;  // --dir named the folder
 };
 
-// The request of the options: the program's folder unless --dir names one,
-// the user's number format, one thread per core unless --threads says
-// otherwise.
+// The request of the options: the program's folder unless --dir or SCENE
+// names the scene (ApplySceneArgument), the user's number format, one
+// thread per core unless --threads says otherwise. Throws MorvaError when
+// SCENE cannot be read or its library entry cannot be used.
 RunRequest MakeRunRequest(const Options& options);
 
 enum class RunMode { Window, Batch };

@@ -16,6 +16,7 @@
 #include "scene/scene_lines.h"
 #include "scene/text_file.h"
 #include "session/frm_morva.h"
+#include "session/scene_source.h"
 
 namespace morva {
 
@@ -416,16 +417,14 @@ int CheckExitCode(const std::vector<CheckFinding>& findings) {
 int RunCheck(const SessionConfig& config, std::ostream& out, std::ostream& err) {
     PosixFileSystem files;
     std::vector<CheckFinding> findings;
-    const std::string scenePath = JoinPath(config.folder, kSceneFileName);
-    std::string error;
-    if (const std::optional<std::string> text = files.ReadFile(scenePath, &error)) {
-        findings = CheckSceneText(*text, config.numberFormat, scenePath);
-    } else {
-        findings.push_back(
-            {CheckLevel::kRefusal, "", 0, 0, scenePath + ": cannot read the scene file: " + error, ""});
+    const SceneSource source = SessionSceneSource(config);
+    try {
+        findings = CheckSceneText(ReadSceneText(files, source), config.numberFormat, source.scenePath);
+    } catch (const MorvaError& error) {
+        findings.push_back({CheckLevel::kRefusal, "", 0, 0, error.what(), ""});
     }
     // The palette as the render reads it: a missing one reads as empty.
-    const std::string palettePath = JoinPath(config.folder, kPaletteFileName);
+    const std::string& palettePath = source.palettePath;
     const std::vector<CheckFinding> palette =
         CheckPaletteText(InitFSO(files).fsoReadFile(palettePath), config.numberFormat, palettePath);
     findings.insert(findings.end(), palette.begin(), palette.end());

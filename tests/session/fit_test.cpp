@@ -10,21 +10,12 @@
 #include "raster/raster.h"
 #include "scene/fields.h"
 #include "session/render_report.h"
+#include "session/scene_save.h"
 
 namespace morva {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The text with line number `line` (counted from 1) replaced, its line end
-// kept.
-std::string ReplaceLine(const std::string& text, std::size_t line, const std::string& replacement) {
-    std::size_t start = 0;
-    for (std::size_t n = 1; n < line; ++n) start = text.find('\n', start) + 1;
-    std::size_t end = text.find('\n', start);
-    if (end != std::string::npos && end > start && text[end - 1] == '\r') --end;
-    return text.substr(0, start) + replacement + (end == std::string::npos ? "" : text.substr(end));
-}
 
 // A render of the scene as the session runs it, cut short to `groups`.
 RenderCounts Render(const Scene& scene, int groups, Raster& raster) {

@@ -44,5 +44,31 @@ TEST(ParseOptions, RefusesWhatItCannotWriteOrDoBeforeAnythingRuns) {
     EXPECT_NE(Refusal({"--out"}).find("--out needs a value"), std::string::npos);
 }
 
+TEST(ParseOptions, TakesOneSceneAndTheShortOptions) {
+    const Options options = ParseOptions({"-q", "-j3", "fern.txt", "-o", "fern.png", "--entry=Fern"});
+    EXPECT_TRUE(options.quiet);
+    EXPECT_EQ(options.threads, 3);
+    EXPECT_EQ(options.scene, "fern.txt");
+    EXPECT_EQ(options.exports.picture, "fern.png");
+    EXPECT_EQ(options.entry, "Fern");
+    EXPECT_EQ(ParseOptions({"-ofern.bmp", "-j", "2", "-"}).scene, "-");
+    EXPECT_EQ(ParseOptions({"--", "-odd name"}).scene, "-odd name");
+    EXPECT_TRUE(ParseOptions({"-h"}).help);
+
+    EXPECT_EQ(Refusal({"a.txt", "b.txt"}), "one SCENE at most: \"a.txt\" and \"b.txt\"");
+    EXPECT_EQ(Refusal({"--dir", "d", "a.txt"}), "--dir and SCENE both name the scene; give one of them");
+    EXPECT_EQ(Refusal({"--list"}), "--list needs an .ifs library as SCENE");
+    EXPECT_EQ(Refusal({"--write", "a.txt"}), "--write writes the header that --fit finds; add --fit");
+    EXPECT_EQ(Refusal({"-x"}), "unknown option \"-x\"");
+}
+
+// A usage error is one line that names the problem and where to read more.
+TEST(UsageErrorLine, IsOneLine) {
+    EXPECT_EQ(UsageErrorLine(Refusal({"--frobnicate"})),
+              "morva: unknown option \"--frobnicate\"; try 'morva --help'\n");
+    EXPECT_EQ(UsageErrorLine(Refusal({"--zoom", "9"})),
+              "morva: --zoom needs a whole number from 1 to 8, not \"9\"; try 'morva --help'\n");
+}
+
 }  // namespace
 }  // namespace morva
