@@ -30,6 +30,8 @@ struct FastRendererOptions {
     Sharing sharing = Sharing::ByRule;
     // How the workers are started (tests make it fail); none: std::thread.
     WorkerPool::ThreadStarter startThread;
+    // A picture counted beside the tables; none: none.
+    std::optional<PicturePlan> picture;
 };
 
 class FastRenderer final : public GroupRenderer {
@@ -40,6 +42,7 @@ public:
     void DrawGroups(EngineState& state, Raster& raster, int count) override;
     void Flush(Raster& raster, FlushScope scope) override;
     int ActiveThreads() const override;
+    PictureCounts* Picture() override;
     // Whether the latest batch ran as segments.
     bool LastShared() const { return lastShared_; }
 
@@ -51,6 +54,7 @@ private:
     void FoldScreenCounts(Raster& raster);
     void RunStandard(EngineState& state, Raster& raster, int count);
     void FlushRows(Raster& raster, bool fold, int part, int parts);
+    const PicturePlan* Plan() const { return options_.picture ? &*options_.picture : nullptr; }
 
     FastScene fs_;
     UniformRandom& uniform_;

@@ -11,7 +11,9 @@
 #include "platform/files.h"
 #include "platform/uniform_random.h"
 #include "raster/bmp_writer.h"
+#include "raster/picture_frame.h"
 #include "session/progress.h"
+#include "session/styled_picture.h"
 
 namespace morva {
 
@@ -55,9 +57,16 @@ void FrmMorva::StartUp() {
     scene_ = LoadSourceScene(files_, source, engine_.RandSeed, config_.numberFormat);
     engine_.RandSeed = scene_.settings.RandSeed;
     CheckExportRequest(config_.exports, scene_.settings.HiRes, PaletteColours(palette_));
+    std::optional<PicturePlan> picture =
+        MakePicturePlan(config_.exports, scene_, config_.threads, AvailableMemory());
     sceneLoaded_ = true;
-    renderer_ = config_.reference ? MakeReferenceRenderer(scene_, uniform_)
-                                  : MakeFastRenderer(scene_, uniform_, config_.threads);
+    if (config_.reference) {
+        renderer_ = MakeReferenceRenderer(scene_, uniform_, std::move(picture));
+    } else {
+        FastRendererOptions options;
+        options.picture = std::move(picture);
+        renderer_ = MakeFastRenderer(scene_, uniform_, config_.threads, std::move(options));
+    }
     StartTick_ = clock_.TickCount();
 }
 
@@ -237,7 +246,18 @@ void FrmMorva::SaveExport(Export which) {
     std::vector<std::uint8_t> bytes;
     switch (which) {
         case Export::Picture:
-            bytes = EncodePicture(raster_.HitBuffer(), exposure, colours, ImageFormatOf(path, "--picture"));
+            if (PictureCounts* counts = renderer_->Picture()) {
+                const PictureStyle& style = config_.exports.style;
+                const std::int32_t styledExposure = style.tone.exposure ? style.tone.exposure : exposure;
+                const PictureFrame frame =
+                    MakePictureFrame(style.size, scene_.settings.ScaleX, scene_.settings.ScaleY,
+                                     scene_.settings.OffsetX, scene_.settings.OffsetY);
+                bytes = EncodeStyledPicture(*counts, frame, scene_.settings.HitValue, styledExposure,
+                                            style.tone, colours, ImageFormatOf(path, "--picture"));
+            } else {
+                bytes =
+                    EncodePicture(raster_.HitBuffer(), exposure, colours, ImageFormatOf(path, "--picture"));
+            }
             break;
         case Export::HiResPicture:
             bytes = EncodePicture(raster_.HiResBuffer(), exposure, colours,

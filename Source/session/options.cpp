@@ -27,6 +27,37 @@ PictureColours ParseColours(const std::string& text) {
     throw MorvaError("--colours needs green, grey or palette, not " + Quoted(text) + ".");
 }
 
+double ParseGamma(const std::string& text) {
+    double value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !(value >= 0.1 && value <= 10.0))
+        throw MorvaError("--gamma needs a number from 0.1 to 10, not " + Quoted(text) + ".");
+    return value;
+}
+
+// "RRGGBB,RRGGBB,..." in hexadecimal, a leading # allowed on each.
+std::vector<Rgb> ParseMapColours(const std::string& text) {
+    std::vector<Rgb> colours;
+    std::string_view rest = text;
+    while (true) {
+        const auto comma = rest.find(',');
+        std::string_view item = rest.substr(0, comma);
+        if (item.starts_with('#')) item.remove_prefix(1);
+        unsigned value = 0;
+        auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), value, 16);
+        if (item.size() != 6 || error != std::errc() || end != item.data() + item.size()) {
+            throw MorvaError(
+                "--map-colours needs colours as RRGGBB in hexadecimal, separated by commas, not " +
+                Quoted(std::string(item)) + ".");
+        }
+        colours.push_back({static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
+                           static_cast<std::uint8_t>(value)});
+        if (comma == std::string_view::npos) break;
+        rest.remove_prefix(comma + 1);
+    }
+    return colours;
+}
+
 }  // namespace
 
 std::string UsageText() {
@@ -61,6 +92,24 @@ std::string UsageText() {
            "  --colours green|grey|palette\n"
            "                   colours of the pictures: the window's green ramp\n"
            "                   (default), a grey ramp, or the colours of MORVA.pal\n"
+           "  --size WxH       draw the picture at W x H pixels (each 1 to 16384): the\n"
+           "                   640 x 480 view of the scene, zoomed by the smaller of\n"
+           "                   W / 640 and H / 480, centred; the same points, counted\n"
+           "                   in a table of that size\n"
+           "  --supersample N  N x N samples to a pixel, 1 to 4, each toned, then\n"
+           "                   averaged over the pixel (anti-aliased edges)\n"
+           "  --tone sqrt|log  the curve of the picture: the square root of the\n"
+           "                   clipped count (default, the window's) or its logarithm\n"
+           "  --gamma G        raise the curve's level to 1/G (default 1)\n"
+           "  --exposure auto|N\n"
+           "                   divide the counts by N instead of the scene's exposure;\n"
+           "                   auto: by the density the render reached, so a longer\n"
+           "                   render is smoother, not brighter\n"
+           "  --colour-by map  each pixel shows the mixed colours of the maps that\n"
+           "                   brought its points (a .png picture)\n"
+           "  --map-colours RRGGBB,...\n"
+           "                   the maps' colours, in order (default: hues spread\n"
+           "                   around the colour wheel)\n"
            "  --list           print the entries of the .ifs library SCENE, then exit\n"
            "  --entry NAME     render that entry of the library (default: the first);\n"
            "                   it is framed, exposed and seeded automatically\n"
@@ -182,6 +231,38 @@ Options ParseOptions(const std::vector<std::string>& args) {
             }
         } else if (arg == "--colours") {
             options.exports.colours = ParseColours(value());
+        } else if (arg == "--size") {
+            const PictureSize size = ParsePictureSize(value());
+            options.exports.style.size.width = size.width;
+            options.exports.style.size.height = size.height;
+            options.exports.style.asked = true;
+        } else if (arg == "--supersample") {
+            options.exports.style.size.samples = ParseWholeNumber(arg, value(), 1, kMaxSupersample);
+            options.exports.style.asked = true;
+        } else if (arg == "--tone") {
+            const std::string curve = value();
+            if (curve != "sqrt" && curve != "log")
+                throw MorvaError("--tone needs sqrt or log, not " + Quoted(curve));
+            options.exports.style.tone.curve = curve == "log" ? ToneKind::Log : ToneKind::Sqrt;
+            options.exports.style.asked = true;
+        } else if (arg == "--gamma") {
+            options.exports.style.tone.gamma = ParseGamma(value());
+            options.exports.style.asked = true;
+        } else if (arg == "--exposure") {
+            const std::string text = value();
+            if (text == "auto") {
+                options.exports.style.tone.autoExposure = true;
+            } else {
+                options.exports.style.tone.exposure = ParseWholeNumber(arg, text, 1, 2147483647);
+            }
+            options.exports.style.asked = true;
+        } else if (arg == "--colour-by" || arg == "--color-by") {
+            const std::string by = value();
+            if (by != "map") throw MorvaError(arg + " needs map, not " + Quoted(by));
+            options.exports.style.colourByMap = true;
+            options.exports.style.asked = true;
+        } else if (arg == "--map-colours" || arg == "--map-colors") {
+            options.exports.style.mapColours = ParseMapColours(value());
         } else if (arg == "--quiet" || arg == "-q") {
             options.quiet = true;
         } else if (arg == "--threads" || arg == "-j") {
@@ -198,6 +279,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
     if ((options.list || !options.entry.empty()) && options.scene.empty())
         throw MorvaError(std::string(options.list ? "--list" : "--entry") +
                          " needs an .ifs library as SCENE");
+    if (!options.exports.style.mapColours.empty() && !options.exports.style.colourByMap)
+        throw MorvaError("--map-colours colours the maps of --colour-by map; add it");
     if (options.write && !options.fit)
         throw MorvaError("--write writes the header that --fit finds; add --fit");
     return options;

@@ -29,7 +29,8 @@ TEST(ReplaceLine, ChangesThatLineAndKeepsEveryOtherByte) {
     const std::string text = "# fern\r\nh 1 1 0 0 1 10 100 4\r\na 1 0 0 0 .16 0 0\r\n\r\n_setseed 1";
     EXPECT_EQ(ReplaceLine(text, 2, "h 45 45 320 15 1 10 100 4"),
               "# fern\r\nh 45 45 320 15 1 10 100 4\r\na 1 0 0 0 .16 0 0\r\n\r\n_setseed 1");
-    EXPECT_EQ(ReplaceLine(text, 5, "_setseed 2"), "# fern\r\nh 1 1 0 0 1 10 100 4\r\na 1 0 0 0 .16 0 0\r\n\r\n_setseed 2");
+    EXPECT_EQ(ReplaceLine(text, 5, "_setseed 2"),
+              "# fern\r\nh 1 1 0 0 1 10 100 4\r\na 1 0 0 0 .16 0 0\r\n\r\n_setseed 2");
     EXPECT_EQ(ReplaceLine("a\nb\n", 2, "c"), "a\nc\n");
     EXPECT_EQ(ReplaceLine(text, 9, "x"), text);
 }
