@@ -10,8 +10,12 @@
 namespace morva {
 
 FastRenderer::FastRenderer(const Scene& scene, UniformRandom& uniform, int threads,
-                           FastRendererOptions options)
-    : fs_(scene), uniform_(uniform), options_(std::move(options)), hiRes_(fs_.hiRes ? kHiResCells : 0) {
+                           FastRendererOptions options, std::optional<PicturePlan> picture)
+    : fs_(scene),
+      uniform_(uniform),
+      options_(std::move(options)),
+      picture_(std::move(picture)),
+      hiRes_(fs_.hiRes ? kHiResCells : 0) {
     // The standard-speed selection draws from the platform's generator, one
     // draw after another: it runs on the caller.
     if (!fs_.highSpeed) return;
@@ -176,8 +180,9 @@ void FastRenderer::FlushRows(Raster& raster, bool fold, int part, int parts) {
 }
 
 std::unique_ptr<GroupRenderer> MakeFastRenderer(const Scene& scene, UniformRandom& uniform, int threads,
-                                                FastRendererOptions options) {
-    return std::make_unique<FastRenderer>(scene, uniform, threads, std::move(options));
+                                                FastRendererOptions options,
+                                                std::optional<PicturePlan> picture) {
+    return std::make_unique<FastRenderer>(scene, uniform, threads, std::move(options), std::move(picture));
 }
 
 }  // namespace morva

@@ -30,13 +30,13 @@ struct FastRendererOptions {
     Sharing sharing = Sharing::ByRule;
     // How the workers are started (tests make it fail); none: std::thread.
     WorkerPool::ThreadStarter startThread;
-    // A picture counted beside the tables; none: none.
-    std::optional<PicturePlan> picture;
 };
 
 class FastRenderer final : public GroupRenderer {
 public:
-    FastRenderer(const Scene& scene, UniformRandom& uniform, int threads, FastRendererOptions options = {});
+    // picture: counted beside the tables, when given.
+    FastRenderer(const Scene& scene, UniformRandom& uniform, int threads, FastRendererOptions options = {},
+                 std::optional<PicturePlan> picture = std::nullopt);
     ~FastRenderer() override;
 
     void DrawGroups(EngineState& state, Raster& raster, int count) override;
@@ -54,11 +54,12 @@ private:
     void FoldScreenCounts(Raster& raster);
     void RunStandard(EngineState& state, Raster& raster, int count);
     void FlushRows(Raster& raster, bool fold, int part, int parts);
-    const PicturePlan* Plan() const { return options_.picture ? &*options_.picture : nullptr; }
+    const PicturePlan* Plan() const { return picture_ ? &*picture_ : nullptr; }
 
     FastScene fs_;
     UniformRandom& uniform_;
     FastRendererOptions options_;
+    std::optional<PicturePlan> picture_;
     std::unique_ptr<WorkerPool> pool_;
     int threads_ = 1;
     // The threads' tables, one set per thread (the caller's first).
@@ -69,6 +70,7 @@ private:
 };
 
 std::unique_ptr<GroupRenderer> MakeFastRenderer(const Scene& scene, UniformRandom& uniform, int threads,
-                                                FastRendererOptions options = {});
+                                                FastRendererOptions options = {},
+                                                std::optional<PicturePlan> picture = std::nullopt);
 
 }  // namespace morva

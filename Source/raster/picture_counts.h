@@ -62,7 +62,8 @@ public:
         const std::size_t at = cell * static_cast<std::size_t>(stride_) + static_cast<std::size_t>(k);
         std::uint64_t v = values_[at];
         if (!high_.empty()) {
-            if (auto it = high_.find(at); it != high_.end()) v += static_cast<std::uint64_t>(it->second) << 32;
+            if (auto it = high_.find(at); it != high_.end())
+                v += static_cast<std::uint64_t>(it->second) << 32;
         }
         return v;
     }
@@ -74,7 +75,8 @@ private:
         if (v[k] < before) [[unlikely]]
             Note(cell, k, false);
     }
-    [[gnu::always_inline]] void SubtractFrom(std::uint32_t* v, int k, std::uint32_t amount, std::size_t cell) {
+    [[gnu::always_inline]] void SubtractFrom(std::uint32_t* v, int k, std::uint32_t amount,
+                                             std::size_t cell) {
         const std::uint32_t before = v[k];
         v[k] = before - amount;
         if (v[k] > before) [[unlikely]]

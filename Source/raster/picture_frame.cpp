@@ -24,11 +24,12 @@ std::string Gigabytes(std::uint64_t bytes) {
 
 }  // namespace
 
-PictureFrame MakePictureFrame(PictureSize size, std::int32_t scaleX, std::int32_t scaleY, std::int32_t offsetX,
-                              std::int32_t offsetY) {
+PictureFrame MakePictureFrame(PictureSize size, std::int32_t scaleX, std::int32_t scaleY,
+                              std::int32_t offsetX, std::int32_t offsetY) {
     PictureFrame f;
     f.size = size;
-    f.zoom = std::min(static_cast<double>(size.width) / kViewWidth, static_cast<double>(size.height) / kViewHeight);
+    f.zoom = std::min(static_cast<double>(size.width) / kViewWidth,
+                      static_cast<double>(size.height) / kViewHeight);
     const double n = size.samples;
     f.sampleWidth = std::int64_t{size.width} * size.samples;
     f.sampleHeight = std::int64_t{size.height} * size.samples;
@@ -45,7 +46,8 @@ PictureSize ParsePictureSize(const std::string& text) {
     const auto x = text.find_first_of("xX");
     auto side = [&](std::string_view part, int& value) {
         auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value);
-        return error == std::errc() && end == part.data() + part.size() && value >= 1 && value <= kMaxPictureSide;
+        return error == std::errc() && end == part.data() + part.size() && value >= 1 &&
+               value <= kMaxPictureSide;
     };
     if (x == std::string::npos || !side(std::string_view(text).substr(0, x), size.width) ||
         !side(std::string_view(text).substr(x + 1), size.height)) {
@@ -67,8 +69,11 @@ std::uint64_t PictureMemoryNeeded(const PictureSize& size, bool colourByMap, int
 void CheckPictureMemory(const PictureSize& size, bool colourByMap, int threads, std::uint64_t available) {
     const std::uint64_t needed = PictureMemoryNeeded(size, colourByMap, threads);
     if (needed <= available) return;
-    std::string message = "A " + std::to_string(size.width) + " x " + std::to_string(size.height) + " picture";
-    if (size.samples > 1) message += " with " + std::to_string(size.samples) + " x " + std::to_string(size.samples) + " samples";
+    std::string message =
+        "A " + std::to_string(size.width) + " x " + std::to_string(size.height) + " picture";
+    if (size.samples > 1)
+        message +=
+            " with " + std::to_string(size.samples) + " x " + std::to_string(size.samples) + " samples";
     if (colourByMap) message += " coloured by map";
     message += " on " + std::to_string(threads) + (threads == 1 ? " thread" : " threads") + " needs " +
                Gigabytes(needed) + " of memory; this machine has " + Gigabytes(available) + ".";
@@ -79,7 +84,8 @@ void CheckPictureMemory(const PictureSize& size, bool colourByMap, int threads, 
 
 std::uint64_t AvailableMemory() {
     const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
-    std::uint64_t bytes = pages > 0 && pageSize > 0 ? std::uint64_t(pages) * std::uint64_t(pageSize) : UINT64_MAX;
+    std::uint64_t bytes =
+        pages > 0 && pageSize > 0 ? std::uint64_t(pages) * std::uint64_t(pageSize) : UINT64_MAX;
     rlimit limit{};
     if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
         bytes = std::min<std::uint64_t>(bytes, limit.rlim_cur);

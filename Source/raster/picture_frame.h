@@ -50,8 +50,8 @@ struct PictureFrame {
 
 // The frame of a picture of the given size for a header's scales and
 // offsets.
-PictureFrame MakePictureFrame(PictureSize size, std::int32_t scaleX, std::int32_t scaleY, std::int32_t offsetX,
-                              std::int32_t offsetY);
+PictureFrame MakePictureFrame(PictureSize size, std::int32_t scaleX, std::int32_t scaleY,
+                              std::int32_t offsetX, std::int32_t offsetY);
 
 // Parses "WxH" (each side 1 to kMaxPictureSide); throws MorvaError naming
 // the option.

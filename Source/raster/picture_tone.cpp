@@ -37,9 +37,8 @@ std::vector<std::uint8_t> TonePicture(const PictureCounts& counts, const Picture
     const int n = frame.size.samples;
     const double perSample = frame.zoom * n;
     // A sample's value is its count times this.
-    const double scale = tone.autoExposure
-                             ? 255.0 / static_cast<double>(AutoExposureReference(counts))
-                             : static_cast<double>(hitValue) * perSample * perSample / exposure;
+    const double scale = tone.autoExposure ? 255.0 / static_cast<double>(AutoExposureReference(counts))
+                                           : static_cast<double>(hitValue) * perSample * perSample / exposure;
     const bool colour = counts.Coloured();
     const int channels = colour ? 3 : 1;
     const std::size_t w = static_cast<std::size_t>(frame.size.width);
@@ -53,7 +52,8 @@ std::vector<std::uint8_t> TonePicture(const PictureCounts& counts, const Picture
                 const std::size_t row = (y * static_cast<std::size_t>(n) + static_cast<std::size_t>(sy)) *
                                         static_cast<std::size_t>(frame.sampleWidth);
                 for (int sx = 0; sx < n; ++sx) {
-                    const std::size_t cell = row + x * static_cast<std::size_t>(n) + static_cast<std::size_t>(sx);
+                    const std::size_t cell =
+                        row + x * static_cast<std::size_t>(n) + static_cast<std::size_t>(sx);
                     const std::uint64_t count = counts.Value(cell, 0);
                     if (count == 0) continue;
                     const double level = ToneLevel(static_cast<double>(count) * scale, tone);
@@ -63,7 +63,8 @@ std::vector<std::uint8_t> TonePicture(const PictureCounts& counts, const Picture
                     }
                     // The mean colour of the sample's points, at its level.
                     for (int k = 0; k < 3; ++k)
-                        sum[k] += static_cast<double>(counts.Value(cell, k + 1)) / static_cast<double>(count) * level;
+                        sum[k] += static_cast<double>(counts.Value(cell, k + 1)) /
+                                  static_cast<double>(count) * level;
                 }
             }
             std::uint8_t* out = &pixels[(y * w + x) * static_cast<std::size_t>(channels)];

@@ -63,9 +63,7 @@ void FrmMorva::StartUp() {
     if (config_.reference) {
         renderer_ = MakeReferenceRenderer(scene_, uniform_, std::move(picture));
     } else {
-        FastRendererOptions options;
-        options.picture = std::move(picture);
-        renderer_ = MakeFastRenderer(scene_, uniform_, config_.threads, std::move(options));
+        renderer_ = MakeFastRenderer(scene_, uniform_, config_.threads, {}, std::move(picture));
     }
     StartTick_ = clock_.TickCount();
 }

@@ -253,7 +253,12 @@ Options ParseOptions(const std::vector<std::string>& args) {
             if (text == "auto") {
                 options.exports.style.tone.autoExposure = true;
             } else {
-                options.exports.style.tone.exposure = ParseWholeNumber(arg, text, 1, 2147483647);
+                std::int32_t exposure = 0;
+                auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), exposure);
+                if (error != std::errc() || end != text.data() + text.size() || exposure < 1)
+                    throw MorvaError("--exposure needs auto or a whole number from 1 to 2147483647, not " +
+                                     Quoted(text) + ".");
+                options.exports.style.tone.exposure = exposure;
             }
             options.exports.style.asked = true;
         } else if (arg == "--colour-by" || arg == "--color-by") {
