@@ -54,7 +54,8 @@ struct ExportRequest {
     std::string hiResPicture;  // the 2560 x 1920 table through the same curve and colours
     std::string counts;        // the raw hit table, 16-bit grey PNG
     PictureColours colours = PictureColours::Green;
-    PictureStyle style;  // how --picture is drawn
+    PictureStyle style;   // how --picture is drawn
+    std::string palette;  // --palette: a bundled palette's name or a palette file; empty: MORVA.pal
 
     // Every file the request writes.
     std::vector<std::string> Paths() const;

@@ -52,13 +52,15 @@ void FrmMorva::StartUp() {
     engine_.RandSeed = static_cast<std::int32_t>(std::floor(uniform_.Next() * 2147483648.0));
     font_.LoadGlyphFont();
     const SceneSource source = SessionSceneSource(config_);
-    palette_ = LoadSourcePalette(files_, source, config_.numberFormat);
+    palette_ = config_.exports.palette.empty()
+                   ? LoadSourcePalette(files_, source, config_.numberFormat)
+                   : LoadPaletteOption(files_, config_.exports.palette, config_.numberFormat);
     engine_.point = PointState{};
     scene_ = LoadSourceScene(files_, source, engine_.RandSeed, config_.numberFormat);
     engine_.RandSeed = scene_.settings.RandSeed;
     CheckExportRequest(config_.exports, scene_.settings.HiRes, PaletteColours(palette_));
-    std::optional<PicturePlan> picture =
-        MakePicturePlan(config_.exports, scene_, config_.threads, AvailableMemory());
+    std::optional<PicturePlan> picture = MakePicturePlan(config_.exports, scene_, PaletteColours(palette_),
+                                                         config_.threads, AvailableMemory());
     sceneLoaded_ = true;
     if (config_.reference) {
         renderer_ = MakeReferenceRenderer(scene_, uniform_, std::move(picture));

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/error.h"
+#include "scene/bundled_palettes.h"
 
 namespace morva {
 
@@ -58,6 +59,12 @@ std::vector<Rgb> ParseMapColours(const std::string& text) {
     return colours;
 }
 
+std::string PaletteNamesLine() {
+    std::string line;
+    for (const std::string& name : BundledPaletteNames()) line += (line.empty() ? "" : " ") + name;
+    return line;
+}
+
 }  // namespace
 
 std::string UsageText() {
@@ -92,6 +99,15 @@ std::string UsageText() {
            "  --colours green|grey|palette\n"
            "                   colours of the pictures: the window's green ramp\n"
            "                   (default), a grey ramp, or the colours of MORVA.pal\n"
+           "                   (or of --palette)\n"
+           "  --palette NAME|FILE|list\n"
+           "                   the palette of the pictures instead of MORVA.pal: one\n"
+           "                   built in, or a JASC palette file; it implies --colours\n"
+           "                   palette, and the maps' colours of --colour-by map are\n"
+           "                   spread over it. list: print the names. Built in:\n"
+           "                   " +
+           PaletteNamesLine() +
+           "\n"
            "  --size WxH       draw the picture at W x H pixels (each 1 to 16384): the\n"
            "                   640 x 480 view of the scene, zoomed by the smaller of\n"
            "                   W / 640 and H / 480, centred; the same points, counted\n"
@@ -160,6 +176,7 @@ std::string VersionText() { return "morva 1.1\n"; }
 Options ParseOptions(const std::vector<std::string>& args) {
     Options options;
     bool optionsEnd = false;
+    bool coloursGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
         // SCENE: any word that is not an option, "-" included.
@@ -231,6 +248,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
             }
         } else if (arg == "--colours") {
             options.exports.colours = ParseColours(value());
+            coloursGiven = true;
         } else if (arg == "--size") {
             const PictureSize size = ParsePictureSize(value());
             options.exports.style.size.width = size.width;
@@ -268,6 +286,10 @@ Options ParseOptions(const std::vector<std::string>& args) {
             options.exports.style.asked = true;
         } else if (arg == "--map-colours" || arg == "--map-colors") {
             options.exports.style.mapColours = ParseMapColours(value());
+        } else if (arg == "--palette") {
+            options.exports.palette = value();
+            if (options.exports.palette.empty()) throw MorvaError("--palette needs a name or a file");
+            options.listPalettes = options.exports.palette == "list";
         } else if (arg == "--quiet" || arg == "-q") {
             options.quiet = true;
         } else if (arg == "--threads" || arg == "-j") {
@@ -284,6 +306,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
     if ((options.list || !options.entry.empty()) && options.scene.empty())
         throw MorvaError(std::string(options.list ? "--list" : "--entry") +
                          " needs an .ifs library as SCENE");
+    if (!options.exports.palette.empty() && !coloursGiven) options.exports.colours = PictureColours::Palette;
     if (!options.exports.style.mapColours.empty() && !options.exports.style.colourByMap)
         throw MorvaError("--map-colours colours the maps of --colour-by map; add it");
     if (options.write && !options.fit)

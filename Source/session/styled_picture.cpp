@@ -2,6 +2,9 @@
 
 #include <cmath>
 
+#include "scene/bundled_palettes.h"
+#include "session/scene_source.h"
+
 namespace morva {
 
 namespace {
@@ -31,11 +34,14 @@ MapColour Hue(double h) {
 
 }  // namespace
 
-std::vector<MapColour> MapColours(const std::vector<Rgb>& given, int count) {
+std::vector<MapColour> MapColours(const std::vector<Rgb>& given, const ColourTable* palette, int count) {
     std::vector<MapColour> colours;
     for (int k = 0; k < count; ++k) {
         if (!given.empty()) {
             const Rgb& c = given[static_cast<std::size_t>(k) % given.size()];
+            colours.push_back({c.r, c.g, c.b});
+        } else if (palette) {
+            const Rgb& c = (*palette)[static_cast<std::size_t>((2 * k + 1) * 128 / count)];
             colours.push_back({c.r, c.g, c.b});
         } else {
             colours.push_back(Hue(static_cast<double>(k) / count));
@@ -44,8 +50,8 @@ std::vector<MapColour> MapColours(const std::vector<Rgb>& given, int count) {
     return colours;
 }
 
-std::optional<PicturePlan> MakePicturePlan(const ExportRequest& request, const Scene& scene, int threads,
-                                           std::uint64_t available) {
+std::optional<PicturePlan> MakePicturePlan(const ExportRequest& request, const Scene& scene,
+                                           const ColourTable& palette, int threads, std::uint64_t available) {
     const PictureStyle& style = request.style;
     if (!style.asked || request.picture.empty()) return std::nullopt;
     CheckPictureMemory(style.size, style.colourByMap, threads, available);
@@ -54,12 +60,20 @@ std::optional<PicturePlan> MakePicturePlan(const ExportRequest& request, const S
     plan.frame = MakePictureFrame(style.size, s.ScaleX, s.ScaleY, s.OffsetX, s.OffsetY);
     plan.colourByMap = style.colourByMap;
     const int maps = UsedTransforms(s);
-    plan.colours = style.colourByMap ? MapColours(style.mapColours, maps)
+    // Spread over the palette the pictures are drawn with; over the window's
+    // green or a grey ramp they would be shades of one colour.
+    const ColourTable* spreadOver = request.colours == PictureColours::Palette ? &palette : nullptr;
+    plan.colours = style.colourByMap ? MapColours(style.mapColours, spreadOver, maps)
                                      : std::vector<MapColour>(static_cast<std::size_t>(maps));
     // A draw that picks no map plots the point again where it is, with the
     // colour of the first map.
     if (!plan.colours.empty()) plan.noMap = plan.colours.front();
     return plan;
+}
+
+PaletteRGB LoadPaletteOption(FileSystem& files, const std::string& name, const NumberFormat& format) {
+    if (const auto bundled = BundledPalette(name)) return ParsePalette(*bundled, format, name);
+    return ParsePalette(ReadArgumentFile(files, name), format, name);
 }
 
 }  // namespace morva

@@ -9,19 +9,26 @@
 
 #include "engine/picture_plan.h"
 #include "raster/export.h"
+#include "scene/palette.h"
 #include "scene/scene.h"
 #include "scene/scene_contract.h"
 
 namespace morva {
 
-// The colours of count maps: the given ones in turn, else hues spread
-// evenly around the colour wheel.
-std::vector<MapColour> MapColours(const std::vector<Rgb>& given, int count);
+class FileSystem;
+
+// The colours of count maps: the given ones in turn, else spread evenly
+// over the palette, else hues spread evenly around the colour wheel.
+std::vector<MapColour> MapColours(const std::vector<Rgb>& given, const ColourTable* palette, int count);
 
 // The plan of the styled picture, or none when --picture is the window's
 // picture. Throws MorvaError when its tables would not fit in available
 // bytes on the given threads.
-std::optional<PicturePlan> MakePicturePlan(const ExportRequest& request, const Scene& scene, int threads,
-                                           std::uint64_t available);
+std::optional<PicturePlan> MakePicturePlan(const ExportRequest& request, const Scene& scene,
+                                           const ColourTable& palette, int threads, std::uint64_t available);
+
+// The palette --palette names: a bundled one or a palette file (refused
+// with a message naming it when it cannot be read).
+PaletteRGB LoadPaletteOption(FileSystem& files, const std::string& name, const NumberFormat& format);
 
 }  // namespace morva

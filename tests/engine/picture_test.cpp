@@ -28,7 +28,8 @@ PicturePlan Plan(const Scene& scene, PictureSize size, bool colourByMap) {
     plan.frame = MakePictureFrame(size, s.ScaleX, s.ScaleY, s.OffsetX, s.OffsetY);
     plan.colourByMap = colourByMap;
     for (int k = 0; k < UsedTransforms(s); ++k)
-        plan.colours.push_back({static_cast<std::uint32_t>(60 * k), 255, static_cast<std::uint32_t>(255 - 50 * k)});
+        plan.colours.push_back(
+            {static_cast<std::uint32_t>(60 * k), 255, static_cast<std::uint32_t>(255 - 50 * k)});
     plan.noMap = plan.colours.front();
     return plan;
 }
@@ -82,9 +83,11 @@ TEST(Picture, SameCountsAndBytesOnEveryPathAndThreadCount) {
         std::vector<std::uint8_t> referenceBytes;
         auto reference = MakeReferenceRenderer(*c.scene, uniform, plan);
         const auto expected = RenderPicture(*reference, *c.scene, plan, &referenceBytes);
-        ASSERT_GT(std::count_if(referenceBytes.begin(), referenceBytes.end(), [](auto b) { return b > 0; }), 100);
+        ASSERT_GT(std::count_if(referenceBytes.begin(), referenceBytes.end(), [](auto b) { return b > 0; }),
+                  100);
         for (int threads : {1, 2, 3}) {
-            auto fast = MakeFastRenderer(*c.scene, uniform, threads, {FastRendererOptions::Sharing::EveryBatch, {}}, plan);
+            auto fast = MakeFastRenderer(*c.scene, uniform, threads,
+                                         {FastRendererOptions::Sharing::EveryBatch, {}}, plan);
             std::vector<std::uint8_t> bytes;
             EXPECT_EQ(RenderPicture(*fast, *c.scene, plan, &bytes), expected) << c.name << ", " << threads;
             EXPECT_EQ(bytes, referenceBytes) << c.name << ", " << threads << " threads";

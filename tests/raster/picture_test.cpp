@@ -20,7 +20,8 @@ TEST(PictureFrame, APointLandsWhereTheZoomedCentredViewPutsIt) {
     // At 1920 x 1080 the zoom is min(3, 2.25) = 2.25: 202.5 right and 101.25
     // below the centre (960, 540); with 2 x 2 samples, twice those.
     EXPECT_EQ(MakePictureFrame({1920, 1080, 1}, 45, 45, 320, 15).Cell(x, y), (540 - 102) * 1920 + 960 + 202);
-    EXPECT_EQ(MakePictureFrame({1920, 1080, 2}, 45, 45, 320, 15).Cell(x, y), (1080 - 203) * 3840 + 1920 + 405);
+    EXPECT_EQ(MakePictureFrame({1920, 1080, 2}, 45, 45, 320, 15).Cell(x, y),
+              (1080 - 203) * 3840 + 1920 + 405);
     // Off the picture, and not a number.
     EXPECT_EQ(MakePictureFrame({640, 480, 1}, 45, 45, 320, 15).Cell(8.0, 0.0), -1);
     EXPECT_EQ(MakePictureFrame({640, 480, 1}, 45, 45, 320, 15).Cell(0.0 / 0.0, 0.0), -1);
