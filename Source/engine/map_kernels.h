@@ -62,14 +62,14 @@ struct PackedMap {
 PackedMap PackMap(const TransformRec& record);
 
 // X = (B*y0 + A*x0) + E, Y = (D*y0 + C*x0) + F.
-inline void ApplyAffine(const Lanes* c, MapState& s) {
+[[gnu::always_inline]] inline void ApplyAffine(const Lanes* c, MapState& s) {
     const Lanes xx = Broadcast0(s.xy), yy = Broadcast1(s.xy);
     s.old = s.xy;
     s.xy = (c[1] * yy + c[0] * xx) + c[2];
 }
 
 // ((((B*x0)*y0 + (A*x0)*x0) + (C*y0)*y0) + D*x0) + E*y0) + F per lane.
-inline void ApplyQuadratic(const Lanes* c, MapState& s) {
+[[gnu::always_inline]] inline void ApplyQuadratic(const Lanes* c, MapState& s) {
     const Lanes xx = Broadcast0(s.xy), yy = Broadcast1(s.xy);
     s.old = s.xy;
     s.xy = (((((c[1] * xx) * yy + (c[0] * xx) * xx) + (c[2] * yy) * yy) + c[3] * xx) + c[4] * yy) + c[5];
@@ -77,7 +77,7 @@ inline void ApplyQuadratic(const Lanes* c, MapState& s) {
 
 // Numerators (A*x0 + B*y0) + C; denominators (E1*y0 + D1*x0) + F1 in lane 0
 // and (D2*x0 + E2*y0) + F2 in lane 1.
-inline void ApplyProjective(const Lanes* c, MapState& s) {
+[[gnu::always_inline]] inline void ApplyProjective(const Lanes* c, MapState& s) {
     const Lanes xx = Broadcast0(s.xy), yy = Broadcast1(s.xy);
     s.old = s.xy;
     s.den = (c[3] * Swapped(s.xy) + c[4] * s.xy) + c[5];
@@ -95,7 +95,7 @@ public:
     // What the loop reads, as a value the compiler can keep in registers.
     struct View {
         const Affine* maps;
-        void Apply(int k, MapState& s) const { ApplyAffine(maps[k].c, s); }
+        [[gnu::always_inline]] void Apply(int k, MapState& s) const { ApplyAffine(maps[k].c, s); }
     };
     View Hot() const { return {maps_.data()}; }
     void Apply(int k, MapState& s) const { Hot().Apply(k, s); }
@@ -112,7 +112,7 @@ public:
     struct View {
         const std::uint8_t* kinds;
         const PackedMap* maps;
-        void Apply(int k, MapState& s) const {
+        [[gnu::always_inline]] void Apply(int k, MapState& s) const {
             const Lanes* c = maps[k].c;
             switch (kinds[k]) {
                 case kAffine:

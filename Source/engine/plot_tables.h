@@ -155,8 +155,9 @@ inline constexpr std::int64_t kOffPicture = -2;  // not a 32-bit number
 // on the screen every 16th step, or on the screen alone. The cells of the
 // main table are gathered and added in one loop when kBatch have gathered
 // and when the walk ends (Finish): the step chain then never waits on a
-// table update, and the updates overlap one another. Counts are sums of
-// non-negative values, so the order of the adds does not matter.
+// table update, and the updates overlap one another. The order of the
+// updates does not matter: plain sums and take-backs are sums, and the
+// session's saturating cells only ever get non-negative values.
 template <bool HiRes, class Tables>
 struct PlotSink {
     static constexpr int kBatch = 64;
@@ -168,7 +169,7 @@ struct PlotSink {
     std::uint32_t cells[kBatch];
     int gathered = 0;
 
-    void Take(const MapState& s, int, int step) { Plot(s.xy, step); }
+    [[gnu::always_inline]] void Take(const MapState& s, int, int step) { Plot(s.xy, step); }
     void Finish() {
         for (int i = 0; i < gathered; ++i) {
             if constexpr (HiRes) {

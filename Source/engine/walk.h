@@ -121,7 +121,7 @@ struct Shadow {
     ShadowSink shadowSink;
 
     bool Done(const MapState& s) const { return SameState(s, shadow); }
-    void Take(const MapState& s, int k, int step) {
+    [[gnu::always_inline]] void Take(const MapState& s, int k, int step) {
         if (k >= 0) maps.Apply(k, shadow);
         primary.Take(s, k, step);
         shadowSink.Take(shadow, k, step);

@@ -269,6 +269,18 @@ TEST(FastRenderer, ThreadsTheSystemCannotCreateLeaveFewerThreads) {
     }
 }
 
+TEST(FastRenderer, ARenderLoopBatchOfACoalescingSceneRunsAsSegments) {
+    UniformRandom uniform;
+    FastRenderer renderer(Fern(false), uniform, 2);
+    Render& render = Canvas(1);
+    render.Reset(false);
+    renderer.DrawGroups(render.state, render.raster, 1);
+    EXPECT_FALSE(renderer.LastShared()) << "a single group";
+    renderer.DrawGroups(render.state, render.raster, 127);
+    EXPECT_TRUE(renderer.LastShared());
+    EXPECT_EQ(renderer.ActiveThreads(), 2);
+}
+
 TEST(FastRenderer, ChaoticSceneMatchesAndNeverRunsSegments) {
     const Scene henon = Henon();
     CompareWithReference(henon, kCadence, 7, "henon");
