@@ -80,6 +80,8 @@ public:
     virtual void ShowError(const std::string& message) = 0;
     // High bit set (a negative value) while the key is held down.
     virtual std::int16_t KeyState(int virtualKey) = 0;
+    // Shows the picture through other colours from the next repaint on.
+    virtual void SetColours(const ColourTable&) {}
 };
 
 }  // namespace morva

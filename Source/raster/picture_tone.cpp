@@ -11,6 +11,14 @@ namespace {
 
 constexpr double kReferenceQuantile = 0.995;
 
+// The reference of an automatic exposure among nonzero counts (1 for none).
+std::uint64_t Percentile(std::vector<std::uint64_t>& nonzero) {
+    if (nonzero.empty()) return 1;
+    const auto at = static_cast<std::size_t>(kReferenceQuantile * static_cast<double>(nonzero.size() - 1));
+    std::nth_element(nonzero.begin(), nonzero.begin() + static_cast<std::ptrdiff_t>(at), nonzero.end());
+    return nonzero[at];
+}
+
 }  // namespace
 
 std::uint64_t AutoExposureReference(const PictureCounts& counts) {
@@ -18,10 +26,7 @@ std::uint64_t AutoExposureReference(const PictureCounts& counts) {
     for (std::size_t c = 0; c < counts.Cells(); ++c) {
         if (const std::uint64_t n = counts.Value(c, 0)) nonzero.push_back(n);
     }
-    if (nonzero.empty()) return 1;
-    const auto at = static_cast<std::size_t>(kReferenceQuantile * static_cast<double>(nonzero.size() - 1));
-    std::nth_element(nonzero.begin(), nonzero.begin() + static_cast<std::ptrdiff_t>(at), nonzero.end());
-    return nonzero[at];
+    return Percentile(nonzero);
 }
 
 double ToneLevel(double v, const PictureTone& tone) {
@@ -73,6 +78,22 @@ std::vector<std::uint8_t> TonePicture(const PictureCounts& counts, const Picture
                 out[k] = static_cast<std::uint8_t>(std::min(255.0, std::floor(value)));
             }
         }
+    }
+    return pixels;
+}
+
+std::vector<std::uint8_t> ToneHitTable(const std::int32_t* cells, std::size_t count, std::int32_t exposure,
+                                       const PictureTone& tone) {
+    std::vector<std::uint8_t> pixels(count);
+    std::vector<std::uint64_t> nonzero;
+    for (std::size_t c = 0; c < count; ++c) {
+        if (cells[c] > 0) nonzero.push_back(static_cast<std::uint64_t>(cells[c]));
+    }
+    const double scale =
+        tone.autoExposure ? 255.0 / static_cast<double>(Percentile(nonzero)) : 1.0 / std::max(exposure, 1);
+    for (std::size_t c = 0; c < count; ++c) {
+        if (cells[c] > 0)
+            pixels[c] = static_cast<std::uint8_t>(std::floor(255.0 * ToneLevel(cells[c] * scale, tone)));
     }
     return pixels;
 }

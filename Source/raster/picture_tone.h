@@ -48,4 +48,10 @@ double ToneLevel(double v, const PictureTone& tone);
 std::vector<std::uint8_t> TonePicture(const PictureCounts& counts, const PictureFrame& frame,
                                       std::uint8_t hitValue, std::int32_t exposure, const PictureTone& tone);
 
+// The window's final picture through the same curve: cell k of the
+// 640 x 480 table (hit values summed) is a sample of a 640 x 480 picture
+// without supersampling.
+std::vector<std::uint8_t> ToneHitTable(const std::int32_t* cells, std::size_t count, std::int32_t exposure,
+                                       const PictureTone& tone);
+
 }  // namespace morva

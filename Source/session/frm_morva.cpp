@@ -12,6 +12,7 @@
 #include "platform/uniform_random.h"
 #include "raster/bmp_writer.h"
 #include "raster/picture_frame.h"
+#include "raster/picture_tone.h"
 #include "session/progress.h"
 #include "session/styled_picture.h"
 
@@ -59,6 +60,8 @@ void FrmMorva::StartUp() {
     scene_ = LoadSourceScene(files_, source, engine_.RandSeed, config_.numberFormat);
     engine_.RandSeed = scene_.settings.RandSeed;
     CheckExportRequest(config_.exports, scene_.settings.HiRes, PaletteColours(palette_));
+    if (config_.exports.colours != PictureColours::Green)
+        window_.SetColours(PictureColourTable(config_.exports.colours, PaletteColours(palette_)));
     std::optional<PicturePlan> picture = MakePicturePlan(config_.exports, scene_, PaletteColours(palette_),
                                                          config_.threads, AvailableMemory());
     sceneLoaded_ = true;
@@ -125,9 +128,25 @@ FrmMorva::Outcome FrmMorva::Form_Load() {
     }
     renderer_->Flush(raster_, GroupRenderer::FlushScope::All);
     raster_.ToneMapFrame(scene_.settings.Exposure);
+    ToneWindowAsAsked();
     finished_ = true;
     window_.Repaint();
     return Outcome::Finished;
+}
+
+void FrmMorva::ToneWindowAsAsked() {
+    // The window shows what the picture options ask for, through the curve
+    // of the saved picture; with none of them it keeps its own.
+    const PictureTone& tone = config_.exports.style.tone;
+    if (tone.curve == ToneKind::Sqrt && tone.gamma == 1.0 && !tone.autoExposure && tone.exposure == 0) return;
+    const std::vector<std::uint8_t> bytes =
+        ToneHitTable(raster_.HitBuffer().Data(), raster_.HitBuffer().Size(),
+                     tone.exposure ? tone.exposure : scene_.settings.Exposure, tone);
+    FrameSurface& surface = raster_.Surface();
+    for (int y = 0; y < kHitHeight; ++y) {
+        for (int x = 0; x < kHitWidth; ++x)
+            surface(x, y) = bytes[static_cast<std::size_t>(y) * kHitWidth + x];
+    }
 }
 
 int FrmMorva::BatchLength() const {

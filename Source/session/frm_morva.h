@@ -129,6 +129,7 @@ private:
     int BatchLength() const;
     void CountSpeed();
     void ProgressStep();
+    void ToneWindowAsAsked();
 
     Window& window_;
     Clock& clock_;

@@ -96,6 +96,24 @@ TEST(PictureTone, CurvesAndAnExposureThatFollowsTheDensity) {
     }
 }
 
+TEST(PictureTone, TheWindowUsesTheCurveOfTheSavedPicture) {
+    // The window's 640 x 480 table (hit value 1) and a saved 640 x 480
+    // picture of the same counts: the same bytes, for every curve.
+    std::vector<std::uint32_t> counts(640 * 480);
+    for (std::size_t c = 0; c < counts.size(); ++c)
+        counts[c] = static_cast<std::uint32_t>(c * c % 7919 % 300);
+    const std::vector<std::int32_t> cells(counts.begin(), counts.end());
+    const PictureCounts table = Samples(640, 480, counts);
+    const PictureFrame frame = MakePictureFrame({640, 480, 1}, 45, 45, 320, 15);
+    PictureTone logTone;
+    logTone.curve = ToneKind::Log;
+    logTone.gamma = 2.2;
+    PictureTone autoTone;
+    autoTone.autoExposure = true;
+    for (const PictureTone& tone : {PictureTone{}, logTone, autoTone})
+        EXPECT_EQ(ToneHitTable(cells.data(), cells.size(), 7, tone), TonePicture(table, frame, 1, 7, tone));
+}
+
 TEST(PictureCounts, WrapsAndTakeBacksInAnyOrderGiveTheExactSum) {
     PictureCounts a(2, true), b(2, true);
     const MapColour white{255, 255, 255};
