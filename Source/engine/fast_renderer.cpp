@@ -105,7 +105,8 @@ void FastRenderer::RunStandard(EngineState& state, Raster& raster, int count) {
         PlotSink<decltype(hiRes)::value, SessionTables> plots{fs_.mapping, tables};
         if (Plan()) {
             MakeThreadCounts();
-            BothSinks<decltype(plots), PictureSink<false>> sink{plots, {Plan(), &*counts_.front()->picture}};
+            BothSinks<decltype(plots), PictureSink<false>> sink{
+                plots, PictureSink<false>(Plan(), &*counts_.front()->picture)};
             Walk(draws, fs_.mixedMaps, point, sink, 0, steps);
             state.offPicture += sink.first.tables.offPicture;
         } else {

@@ -224,20 +224,39 @@ struct PlotSink {
     }
 };
 
-// Counts every step's point in a picture table, or takes it back.
+// Counts every step's point in a picture table, or takes it back. A big
+// picture's table is far beyond the caches: the cells are gathered and
+// added kBatch at a time (and when the walk ends), so that the step chain
+// never waits on a miss and the misses overlap. Counts are sums, so the
+// order of the adds does not matter.
 template <bool TakesBack>
 struct PictureSink {
+    static constexpr int kBatch = 64;
+
+    PictureSink(const PicturePlan* p, PictureCounts* c) : plan(p), counts(c) {}
+
     const PicturePlan* plan;
     PictureCounts* counts;
+    std::uint64_t cells[kBatch];
+    int records[kBatch];
+    int gathered = 0;
 
     void Take(const MapState& s, int k, int) {
         const std::int64_t cell = plan->frame.Cell(Lane0(s.xy), Lane1(s.xy));
         if (cell < 0) return;
-        if constexpr (TakesBack) {
-            counts->Subtract(static_cast<std::size_t>(cell), plan->ColourOf(k));
-        } else {
-            counts->Add(static_cast<std::size_t>(cell), plan->ColourOf(k));
+        cells[gathered] = static_cast<std::uint64_t>(cell);
+        records[gathered] = k;
+        if (++gathered == kBatch) Finish();
+    }
+    void Finish() {
+        for (int i = 0; i < gathered; ++i) {
+            if constexpr (TakesBack) {
+                counts->Subtract(cells[i], plan->ColourOf(records[i]));
+            } else {
+                counts->Add(cells[i], plan->ColourOf(records[i]));
+            }
         }
+        gathered = 0;
     }
 };
 
@@ -253,7 +272,7 @@ struct BothSinks {
     }
     void Finish() {
         first.Finish();
-        if constexpr (requires { second.Finish(); }) second.Finish();
+        second.Finish();
     }
 };
 
@@ -271,7 +290,7 @@ StepSink<HiRes, WithPicture, Tables> MakeStepSink(const PlotMapping& mapping, Ta
                                                   const PicturePlan* plan, ThreadCounts& counts) {
     if constexpr (WithPicture) {
         return {PlotSink<HiRes, Tables>{mapping, tables},
-                PictureSink<std::is_same_v<Tables, TakeBack>>{plan, &*counts.picture}};
+                PictureSink<std::is_same_v<Tables, TakeBack>>(plan, &*counts.picture)};
     } else {
         return PlotSink<HiRes, Tables>{mapping, tables};
     }

@@ -39,8 +39,10 @@ struct PictureFrame {
     // The sample cell a point lands on, or -1 off the picture (a coordinate
     // that is not a number included).
     std::int64_t Cell(double x, double y) const {
-        const double column = std::floor(scaleX * x + offsetX);
-        const double row = std::floor(scaleY * y + offsetY);
+        const double column = scaleX * x + offsetX;
+        const double row = scaleY * y + offsetY;
+        // The sides are whole numbers, so floor(v) < side exactly when v <
+        // side; and for v >= 0 the truncating conversion is the floor.
         if (!(column >= 0.0 && column < static_cast<double>(sampleWidth) && row >= 0.0 &&
               row < static_cast<double>(sampleHeight)))
             return -1;
