@@ -55,10 +55,12 @@ void FastRenderer::DrawGroups(EngineState& state, Raster& raster, int count) {
 }
 
 void FastRenderer::MakeThreadCounts() {
-    if (counts_.empty()) {
-        for (int t = 0; t < threads_; ++t)
-            counts_.push_back(std::make_unique<ThreadCounts>(fs_.hiRes, Plan()));
-    }
+    if (!counts_.empty()) return;
+    // All or none: a table the system cannot give is a std::bad_alloc for
+    // the caller to report, and leaves no thread without its tables.
+    std::vector<std::unique_ptr<ThreadCounts>> counts;
+    for (int t = 0; t < threads_; ++t) counts.push_back(std::make_unique<ThreadCounts>(fs_.hiRes, Plan()));
+    counts_ = std::move(counts);
 }
 
 void FastRenderer::RunOneThread(EngineState& state, std::int64_t steps) {
