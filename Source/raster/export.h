@@ -50,7 +50,7 @@ struct PictureStyle {
 // The pictures and tables a run writes besides the count files; an empty
 // path is not written.
 struct ExportRequest {
-    std::string picture;       // the 640 x 480 picture, as the window shows it at the end
+    std::string picture;       // the picture: as the window shows it at the end, or as style draws it
     std::string hiResPicture;  // the 2560 x 1920 table through the same curve and colours
     std::string counts;        // the raw hit table, 16-bit grey PNG
     PictureColours colours = PictureColours::Green;
