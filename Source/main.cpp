@@ -10,6 +10,7 @@
 #include "platform/error.h"
 #include "platform/terminal.h"
 #include "raster/colour_table.h"
+#include "scene/bundled_palettes.h"
 #include "session/fit.h"
 #include "session/ifs_scene.h"
 #include "session/options.h"
@@ -46,6 +47,11 @@ int RunProgram(int argc, char** argv) {
     }
     if (options.help) return WriteStandardOutput(UsageText());
     if (options.version) return WriteStandardOutput(VersionText());
+    if (options.listPalettes) {
+        std::string names;
+        for (const std::string& name : BundledPaletteNames()) names += name + "\n";
+        return WriteStandardOutput(names);
+    }
     if (options.list)
         return RunPrinting([&](std::ostream& out) { return RunList(options.scene, out, std::cerr); });
     RunRequest request;

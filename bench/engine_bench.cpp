@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/fast_renderer.h"
@@ -68,7 +70,25 @@ const Scene& LoadSample(const std::string& name, bool hiRes) {
 // threads 0: the reference loop. window: bring the picture up to date for
 // a frame at most every 16 ms, as a render in a window does; a batch run
 // does not.
-void RenderGroups(benchmark::State& bench, const std::string& name, bool hiRes, int threads, bool window) {
+// The extra picture of the command line's picture options: none, colour by
+// map at 640 x 480, or 1920 x 1080 with 2 x 2 samples.
+enum class Picture { None, ColourByMap, Supersampled };
+
+std::optional<PicturePlan> PlanOf(Picture picture, const Scene& scene) {
+    if (picture == Picture::None) return std::nullopt;
+    const SceneSettings& s = scene.settings;
+    PicturePlan plan;
+    const PictureSize size =
+        picture == Picture::ColourByMap ? PictureSize{640, 480, 1} : PictureSize{1920, 1080, 2};
+    plan.frame = MakePictureFrame(size, s.ScaleX, s.ScaleY, s.OffsetX, s.OffsetY);
+    plan.colourByMap = picture == Picture::ColourByMap;
+    for (int k = 0; k < UsedTransforms(s); ++k)
+        plan.colours.push_back({255u * (k & 1), 255u * (k & 2) / 2, 255});
+    return plan;
+}
+
+void RenderGroups(benchmark::State& bench, const std::string& name, bool hiRes, int threads, bool window,
+                  Picture extra = Picture::None) {
     const Scene& scene = LoadSample(name, hiRes);
     std::vector<std::uint8_t> picture(640 * 480);
     Raster raster;
@@ -76,8 +96,8 @@ void RenderGroups(benchmark::State& bench, const std::string& name, bool hiRes, 
     UniformRandom uniform;
     EngineState state;
     state.RandSeed = 12345;
-    auto renderer =
-        threads == 0 ? MakeReferenceRenderer(scene, uniform) : MakeFastRenderer(scene, uniform, threads);
+    auto renderer = threads == 0 ? MakeReferenceRenderer(scene, uniform)
+                                 : MakeFastRenderer(scene, uniform, threads, {}, PlanOf(extra, scene));
     auto lastFrame = std::chrono::steady_clock::now();
     // One cadence of the render loop: a single group, then 127 in a batch.
     for (auto _ : bench) {
@@ -139,6 +159,20 @@ void Register() {
             benchmark::RegisterBenchmark(name.c_str(),
                                          [c, threads](benchmark::State& bench) {
                                              RenderGroups(bench, c.scene, c.hiRes, threads, c.window);
+                                         })
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+        }
+    }
+    // The picture options on the fern: the plain rows above are the base.
+    for (const auto& [label, picture] : {std::pair{"colour-by-map", Picture::ColourByMap},
+                                         std::pair{"1920x1080-supersample-2", Picture::Supersampled}}) {
+        for (int threads : {1, 2}) {
+            const std::string name =
+                std::string("fern/") + label + "/" + (threads == 1 ? "fast" : "fast-2-threads");
+            benchmark::RegisterBenchmark(name.c_str(),
+                                         [picture, threads](benchmark::State& bench) {
+                                             RenderGroups(bench, "fern", false, threads, false, picture);
                                          })
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();

@@ -55,6 +55,11 @@ for case in cases:
     chain, fast = rate.get(f"{case}/chain"), rate.get(f"{case}/fast")
     if chain and fast:
         print(f"{case}: the map chain alone runs {chain / 1e6:.1f} M steps/s, {chain / fast:.2f} times one thread")
+for case in ("fern/colour-by-map", "fern/1920x1080-supersample-2"):
+    for k, label in (("fast", "one thread"), ("fast-2-threads", "two threads")):
+        base, extra = rate.get(f"fern/normal/{k}"), rate.get(f"{case}/{k}")
+        if base and extra:
+            print(f"{case}, {label}: {extra / 1e6:.1f} M steps/s, {base / extra:.2f} times the time of the plain fern")
 print("(no exact loop runs a chain faster: the most one thread can reach, and, on a scene whose\n"
       " trajectories never coincide, any number of threads)")
 PY

@@ -10,8 +10,12 @@
 namespace morva {
 
 FastRenderer::FastRenderer(const Scene& scene, UniformRandom& uniform, int threads,
-                           FastRendererOptions options)
-    : fs_(scene), uniform_(uniform), options_(std::move(options)), hiRes_(fs_.hiRes ? kHiResCells : 0) {
+                           FastRendererOptions options, std::optional<PicturePlan> picture)
+    : fs_(scene),
+      uniform_(uniform),
+      options_(std::move(options)),
+      picture_(std::move(picture)),
+      hiRes_(fs_.hiRes ? kHiResCells : 0) {
     // The standard-speed selection draws from the platform's generator, one
     // draw after another: it runs on the caller.
     if (!fs_.highSpeed) return;
@@ -20,7 +24,7 @@ FastRenderer::FastRenderer(const Scene& scene, UniformRandom& uniform, int threa
         threads_ = pool_->Workers() + 1;
         if (threads_ == 1) pool_.reset();
     }
-    parallel_.emplace(fs_, pool_.get(), counts_);
+    parallel_.emplace(fs_, pool_.get(), counts_, Plan());
 }
 
 FastRenderer::~FastRenderer() = default;
@@ -55,7 +59,7 @@ void FastRenderer::MakeThreadCounts() {
     // All or none: a table the system cannot give is a std::bad_alloc for
     // the caller to report, and leaves no thread without its tables.
     std::vector<std::unique_ptr<ThreadCounts>> counts;
-    for (int t = 0; t < threads_; ++t) counts.push_back(std::make_unique<ThreadCounts>(fs_.hiRes));
+    for (int t = 0; t < threads_; ++t) counts.push_back(std::make_unique<ThreadCounts>(fs_.hiRes, Plan()));
     counts_ = std::move(counts);
 }
 
@@ -69,9 +73,17 @@ void FastRenderer::RunOneThread(EngineState& state, std::int64_t steps) {
     MapState point = ToMapState(state.point);
     FastDraws draws{fs_.selection->Hot(), state.RandSeed};
     fs_.Visit([&](const auto& maps, auto hiRes) {
-        PlotSink<decltype(hiRes)::value, ThreadTables> sink{fs_.mapping, ThreadTables(own)};
-        Walk(draws, maps, point, sink, 0, steps);
-        state.offPicture += sink.tables.offPicture;
+        auto run = [&](auto withPicture) {
+            auto sink = MakeStepSink<decltype(hiRes)::value, decltype(withPicture)::value>(
+                fs_.mapping, ThreadTables(own), Plan(), own);
+            Walk(draws, maps, point, sink, 0, steps);
+            state.offPicture += PlotsOf(sink).tables.offPicture;
+        };
+        if (Plan()) {
+            run(std::true_type{});
+        } else {
+            run(std::false_type{});
+        }
     });
     state.point = ToPointState(point);
     state.RandSeed = draws.seed;
@@ -90,10 +102,19 @@ void FastRenderer::RunStandard(EngineState& state, Raster& raster, int count) {
     SessionTables tables{raster.HitBuffer().Data(), hiRes_.data(), raster.HiResBuffer().Data()};
     MapState point = ToMapState(state.point);
     StandardDraws draws{&fs_.scene, &uniform_, fs_.scene.settings.WeightSum};
+    const std::int64_t steps = std::int64_t{count} * kGroupSteps;
     auto run = [&](auto hiRes) {
-        PlotSink<decltype(hiRes)::value, SessionTables> sink{fs_.mapping, tables};
-        Walk(draws, fs_.mixedMaps, point, sink, 0, std::int64_t{count} * kGroupSteps);
-        state.offPicture += sink.tables.offPicture;
+        PlotSink<decltype(hiRes)::value, SessionTables> plots{fs_.mapping, tables};
+        if (Plan()) {
+            MakeThreadCounts();
+            BothSinks<decltype(plots), PictureSink<false>> sink{
+                plots, PictureSink<false>(Plan(), &*counts_.front()->picture)};
+            Walk(draws, fs_.mixedMaps, point, sink, 0, steps);
+            state.offPicture += sink.first.tables.offPicture;
+        } else {
+            Walk(draws, fs_.mixedMaps, point, plots, 0, steps);
+            state.offPicture += plots.tables.offPicture;
+        }
     };
     if (fs_.hiRes) {
         run(std::true_type{});
@@ -104,6 +125,15 @@ void FastRenderer::RunStandard(EngineState& state, Raster& raster, int count) {
 }
 
 int FastRenderer::ActiveThreads() const { return lastShared_ ? threads_ : 1; }
+
+PictureCounts* FastRenderer::Picture() {
+    if (!Plan()) return nullptr;
+    MakeThreadCounts();
+    PictureCounts& picture = *counts_.front()->picture;
+    for (std::size_t t = 1; t < counts_.size(); ++t) picture.FoldFrom(*counts_[t]->picture);
+    picture.Settle();
+    return &picture;
+}
 
 void FastRenderer::Flush(Raster& raster, FlushScope scope) {
     const bool fold = scope == FlushScope::All;
@@ -153,8 +183,9 @@ void FastRenderer::FlushRows(Raster& raster, bool fold, int part, int parts) {
 }
 
 std::unique_ptr<GroupRenderer> MakeFastRenderer(const Scene& scene, UniformRandom& uniform, int threads,
-                                                FastRendererOptions options) {
-    return std::make_unique<FastRenderer>(scene, uniform, threads, std::move(options));
+                                                FastRendererOptions options,
+                                                std::optional<PicturePlan> picture) {
+    return std::make_unique<FastRenderer>(scene, uniform, threads, std::move(options), std::move(picture));
 }
 
 }  // namespace morva

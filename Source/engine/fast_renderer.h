@@ -34,12 +34,15 @@ struct FastRendererOptions {
 
 class FastRenderer final : public GroupRenderer {
 public:
-    FastRenderer(const Scene& scene, UniformRandom& uniform, int threads, FastRendererOptions options = {});
+    // picture: counted beside the tables, when given.
+    FastRenderer(const Scene& scene, UniformRandom& uniform, int threads, FastRendererOptions options = {},
+                 std::optional<PicturePlan> picture = std::nullopt);
     ~FastRenderer() override;
 
     void DrawGroups(EngineState& state, Raster& raster, int count) override;
     void Flush(Raster& raster, FlushScope scope) override;
     int ActiveThreads() const override;
+    PictureCounts* Picture() override;
     // Whether the latest batch ran as segments.
     bool LastShared() const { return lastShared_; }
 
@@ -51,10 +54,12 @@ private:
     void FoldScreenCounts(Raster& raster);
     void RunStandard(EngineState& state, Raster& raster, int count);
     void FlushRows(Raster& raster, bool fold, int part, int parts);
+    const PicturePlan* Plan() const { return picture_ ? &*picture_ : nullptr; }
 
     FastScene fs_;
     UniformRandom& uniform_;
     FastRendererOptions options_;
+    std::optional<PicturePlan> picture_;
     std::unique_ptr<WorkerPool> pool_;
     int threads_ = 1;
     // The threads' tables, one set per thread (the caller's first).
@@ -65,6 +70,7 @@ private:
 };
 
 std::unique_ptr<GroupRenderer> MakeFastRenderer(const Scene& scene, UniformRandom& uniform, int threads,
-                                                FastRendererOptions options = {});
+                                                FastRendererOptions options = {},
+                                                std::optional<PicturePlan> picture = std::nullopt);
 
 }  // namespace morva

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "engine/iteration_group.h"
+#include "engine/picture_plan.h"
 
 namespace morva {
 
@@ -26,9 +28,14 @@ public:
     virtual void Flush(Raster&, FlushScope) {}
     // Threads this renderer runs its groups on right now.
     virtual int ActiveThreads() const { return 1; }
+    // The picture table of the renderer's picture plan, every point so far
+    // counted and settled, after a Flush of every table; null without one.
+    virtual PictureCounts* Picture() { return nullptr; }
 };
 
-// The straightforward loop, step by step as written.
-std::unique_ptr<GroupRenderer> MakeReferenceRenderer(const Scene& scene, UniformRandom& uniform);
+// The straightforward loop, step by step as written, with the picture
+// counted beside it when a plan is given.
+std::unique_ptr<GroupRenderer> MakeReferenceRenderer(const Scene& scene, UniformRandom& uniform,
+                                                     std::optional<PicturePlan> picture = std::nullopt);
 
 }  // namespace morva

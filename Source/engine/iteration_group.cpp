@@ -78,7 +78,8 @@ void PlotStep(const Scene& scene, Raster& raster, EngineState& state, int step) 
     raster.PlotPoint(*px, *py, s.HitValue);
 }
 
-void DrawFrameFr(const Scene& scene, EngineState& state, Raster& raster, UniformRandom& uniform) {
+void DrawFrameFr(const Scene& scene, EngineState& state, Raster& raster, UniformRandom& uniform,
+                 const std::function<void(const PointState&, int)>& alsoPlot) {
     const SceneSettings& s = scene.settings;
     for (int i = 0; i < kGroupSteps; ++i) {
         int k = -1;
@@ -92,6 +93,7 @@ void DrawFrameFr(const Scene& scene, EngineState& state, Raster& raster, Uniform
         }
         if (k >= 0) ApplyTransform(state.point, scene.transforms[k]);
         PlotStep(scene, raster, state, i);
+        if (alsoPlot) alsoPlot(state.point, k);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "engine/transforms.h"
@@ -42,7 +43,9 @@ void PlotStep(const Scene& scene, Raster& raster, EngineState& state, int step);
 
 // One iteration group, the straightforward way: 2048 steps of selection,
 // transform and plot. This is the reference every faster path must match
-// byte for byte.
-void DrawFrameFr(const Scene& scene, EngineState& state, Raster& raster, UniformRandom& uniform);
+// byte for byte. Each step's point and record (-1: none) also go to
+// alsoPlot, when given.
+void DrawFrameFr(const Scene& scene, EngineState& state, Raster& raster, UniformRandom& uniform,
+                 const std::function<void(const PointState&, int)>& alsoPlot = {});
 
 }  // namespace morva

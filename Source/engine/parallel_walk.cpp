@@ -7,8 +7,8 @@
 namespace morva {
 
 ParallelWalk::ParallelWalk(const FastScene& scene, WorkerPool* pool,
-                           std::vector<std::unique_ptr<ThreadCounts>>& threads)
-    : fs_(scene), pool_(pool), threads_(threads) {}
+                           std::vector<std::unique_ptr<ThreadCounts>>& threads, const PicturePlan* picture)
+    : fs_(scene), pool_(pool), threads_(threads), picture_(picture) {}
 
 std::int64_t ParallelWalk::WarmUp(std::int64_t stepsToCoincide) {
     return std::max(kMinWarmUp, 2 * stepsToCoincide);
@@ -38,7 +38,7 @@ std::int64_t ParallelWalk::AnySegments(std::int64_t steps) const {
     return std::clamp<std::int64_t>(steps, 1, kSegmentsPerThread * Threads());
 }
 
-template <bool HiRes, class Maps>
+template <bool HiRes, bool WithPicture, class Maps>
 void ParallelWalk::RunPair(const Maps& maps, std::size_t j, int thread, const MapState& start,
                            std::int32_t seed0) {
     const bool pair = j + 1 < segments_.size();
@@ -62,8 +62,8 @@ void ParallelWalk::RunPair(const Maps& maps, std::size_t j, int thread, const Ma
         Walk(drawsA, maps, pa, none, a.first - lead(a), lead(a));
     }
     ThreadCounts& counts = *threads_[static_cast<std::size_t>(thread)];
-    PlotSink<HiRes, ThreadTables> sinkA{fs_.mapping, ThreadTables(counts)};
-    PlotSink<HiRes, ThreadTables> sinkB{fs_.mapping, ThreadTables(counts)};
+    auto sinkA = MakeStepSink<HiRes, WithPicture>(fs_.mapping, ThreadTables(counts), picture_, counts);
+    auto sinkB = MakeStepSink<HiRes, WithPicture>(fs_.mapping, ThreadTables(counts), picture_, counts);
     a.guess = pa;
     a.seedAtStart = drawsA.seed;
     if (pair) {
@@ -78,28 +78,30 @@ void ParallelWalk::RunPair(const Maps& maps, std::size_t j, int thread, const Ma
     }
     a.end = pa;
     a.thread = thread;
-    a.offPicture = sinkA.tables.offPicture;
+    a.offPicture = PlotsOf(sinkA).tables.offPicture;
     counts.plotted += a.count;
     if (pair) {
         b.end = pb;
         b.thread = thread;
-        b.offPicture = sinkB.tables.offPicture;
+        b.offPicture = PlotsOf(sinkB).tables.offPicture;
         counts.plotted += b.count;
     }
 }
 
-template <bool HiRes, class Maps>
+template <bool HiRes, bool WithPicture, class Maps>
 bool ParallelWalk::Correct(const Maps& maps, Segment& segment, MapState& trueEnd) {
     ThreadCounts& counts = *threads_[static_cast<std::size_t>(segment.thread)];
-    using Add = PlotSink<HiRes, ThreadTables>;
-    using Back = PlotSink<HiRes, TakeBack>;
-    Shadow<decltype(maps.Hot()), Add, Back> replay{maps.Hot(), segment.guess,
-                                                   Add{fs_.mapping, ThreadTables(counts)},
-                                                   Back{fs_.mapping, TakeBack{ThreadTables(counts)}}};
+    using Add = StepSink<HiRes, WithPicture, ThreadTables>;
+    using Back = StepSink<HiRes, WithPicture, TakeBack>;
+    Shadow<decltype(maps.Hot()), Add, Back> replay{
+        maps.Hot(), segment.guess,
+        MakeStepSink<HiRes, WithPicture>(fs_.mapping, ThreadTables(counts), picture_, counts),
+        MakeStepSink<HiRes, WithPicture>(fs_.mapping, TakeBack{ThreadTables(counts)}, picture_, counts)};
     FastDraws draws{fs_.selection->Hot(), segment.seedAtStart};
     MapState truth = trueEnd;
     const std::int64_t replayed = Walk(draws, maps, truth, replay, segment.first, segment.count);
-    segment.offPicture += replay.primary.tables.offPicture + replay.shadowSink.tables.tables.offPicture;
+    segment.offPicture +=
+        PlotsOf(replay.primary).tables.offPicture + PlotsOf(replay.shadowSink).tables.tables.offPicture;
     counts.plotted += replayed;
     const bool met = replay.Done(truth);
     // Once they met, the speculative run's end is the true end.
@@ -116,33 +118,42 @@ void ParallelWalk::Run(EngineState& state, std::int64_t steps, std::int64_t coun
     const MapState start = ToMapState(state.point);
     const std::int32_t seed0 = state.RandSeed;
     fs_.Visit([&](const auto& maps, auto hiRes) {
-        constexpr bool kHiRes = decltype(hiRes)::value;
-        next_.store(0, std::memory_order_relaxed);
-        auto work = [&](int thread) {
-            for (;;) {
-                const std::int64_t j = next_.fetch_add(2, std::memory_order_relaxed);
-                if (j >= count) return;
-                RunPair<kHiRes>(maps, static_cast<std::size_t>(j), thread, start, seed0);
-            }
-        };
-        if (pool_) {
-            pool_->Run(work);
+        if (picture_) {
+            RunSegments<decltype(hiRes)::value, true>(maps, count, start, seed0, state);
         } else {
-            work(0);
+            RunSegments<decltype(hiRes)::value, false>(maps, count, start, seed0, state);
         }
-        MapState trueEnd = segments_[0].end;
-        for (std::size_t j = 1; j < segments_.size(); ++j) {
-            Segment& segment = segments_[j];
-            if (SameState(segment.guess, trueEnd)) {
-                trueEnd = segment.end;
-            } else if (!Correct<kHiRes>(maps, segment, trueEnd)) {
-                coalescence_ = Coalescence::No;
-            }
-        }
-        state.point = ToPointState(trueEnd);
     });
     for (const Segment& segment : segments_) state.offPicture += segment.offPicture;
     state.RandSeed = RandomJump(seed0, static_cast<std::uint64_t>(steps));
+}
+
+template <bool HiRes, bool WithPicture, class Maps>
+void ParallelWalk::RunSegments(const Maps& maps, std::int64_t count, const MapState& start,
+                               std::int32_t seed0, EngineState& state) {
+    next_.store(0, std::memory_order_relaxed);
+    auto work = [&](int thread) {
+        for (;;) {
+            const std::int64_t j = next_.fetch_add(2, std::memory_order_relaxed);
+            if (j >= count) return;
+            RunPair<HiRes, WithPicture>(maps, static_cast<std::size_t>(j), thread, start, seed0);
+        }
+    };
+    if (pool_) {
+        pool_->Run(work);
+    } else {
+        work(0);
+    }
+    MapState trueEnd = segments_[0].end;
+    for (std::size_t j = 1; j < segments_.size(); ++j) {
+        Segment& segment = segments_[j];
+        if (SameState(segment.guess, trueEnd)) {
+            trueEnd = segment.end;
+        } else if (!Correct<HiRes, WithPicture>(maps, segment, trueEnd)) {
+            coalescence_ = Coalescence::No;
+        }
+    }
+    state.point = ToPointState(trueEnd);
 }
 
 std::int64_t ParallelWalk::StepsToCoincide(const EngineState& state) const {

@@ -68,8 +68,10 @@ public:
 
     // threads[0] is the caller's table set, threads[i] worker i's; no pool:
     // the caller alone.
+    // picture: counted beside the tables, in each thread's own picture
+    // table, taken back with the rest where a segment is replayed.
     ParallelWalk(const FastScene& scene, WorkerPool* pool,
-                 std::vector<std::unique_ptr<ThreadCounts>>& threads);
+                 std::vector<std::unique_ptr<ThreadCounts>>& threads, const PicturePlan* picture = nullptr);
 
     // The segments the rule gives a batch of steps from this state; none:
     // run it on the caller alone, as one chain.
@@ -103,14 +105,18 @@ private:
     };
     int Threads() const { return pool_ ? pool_->Workers() + 1 : 1; }
     // Runs segments j and j + 1 (where there is one) on the thread.
-    template <bool HiRes, class Maps>
+    template <bool HiRes, bool WithPicture, class Maps>
     void RunPair(const Maps& maps, std::size_t j, int thread, const MapState& start, std::int32_t seed0);
-    template <bool HiRes, class Maps>
+    template <bool HiRes, bool WithPicture, class Maps>
+    void RunSegments(const Maps& maps, std::int64_t count, const MapState& start, std::int32_t seed0,
+                     EngineState& state);
+    template <bool HiRes, bool WithPicture, class Maps>
     bool Correct(const Maps& maps, Segment& segment, MapState& trueEnd);
 
     const FastScene& fs_;
     WorkerPool* pool_;
     std::vector<std::unique_ptr<ThreadCounts>>& threads_;
+    const PicturePlan* picture_;
     std::vector<Segment> segments_;
     std::atomic<std::int64_t> next_{0};
     enum class Coalescence { Unknown, Yes, No };

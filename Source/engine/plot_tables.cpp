@@ -32,7 +32,10 @@ std::int64_t ExactCell(Lanes product, Lanes offset, int width, int height) {
     return std::int64_t{*y} * width + *x;
 }
 
-ThreadCounts::ThreadCounts(bool withHiRes) : hits(kHitCells), hiRes(withHiRes ? kHiResCells : 0) {}
+ThreadCounts::ThreadCounts(bool withHiRes, const PicturePlan* plan)
+    : hits(kHitCells), hiRes(withHiRes ? kHiResCells : 0) {
+    if (plan) picture.emplace(plan->MakeCounts());
+}
 
 void RebuildPictureRows(FrameSurface& surface, const std::int32_t* sessionHits,
                         std::span<ThreadCounts* const> threads, int firstRow, int endRow) {

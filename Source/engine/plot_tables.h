@@ -22,11 +22,13 @@
 #include <new>
 #include <optional>
 #include <span>
+#include <type_traits>
 #include <vector>
 
 #include "engine/lanes.h"
 #include "engine/map_kernels.h"
 #include "engine/narrow_counts.h"
+#include "engine/picture_plan.h"
 #include "raster/raster.h"
 #include "scene/scene_contract.h"
 
@@ -93,10 +95,11 @@ private:
 // The tables a thread plots its segments into, and the bound that keeps
 // their plain sums exact.
 struct ThreadCounts {
-    explicit ThreadCounts(bool withHiRes);
+    explicit ThreadCounts(bool withHiRes, const PicturePlan* plan = nullptr);
     ZeroedCells<std::int32_t> hits;
     ZeroedCells<std::uint16_t> hiRes;
-    std::vector<std::uint64_t> wraps;  // see narrow_counts.h
+    std::optional<PictureCounts> picture;  // with a picture plan
+    std::vector<std::uint64_t> wraps;      // see narrow_counts.h
     // Steps plotted here since the screen table was last folded; every step
     // plots at most one cell, so hitValue times this bounds every cell.
     std::int64_t plotted = 0;
@@ -220,6 +223,87 @@ struct PlotSink {
         }
     }
 };
+
+// Counts every step's point in a picture table, or takes it back. A big
+// picture's table is far beyond the caches: the cells are gathered and
+// added kBatch at a time (and when the walk ends), so that the step chain
+// never waits on a miss and the misses overlap. Counts are sums, so the
+// order of the adds does not matter.
+template <bool TakesBack>
+struct PictureSink {
+    static constexpr int kBatch = 64;
+
+    PictureSink(const PicturePlan* p, PictureCounts* c) : plan(p), counts(c) {}
+
+    const PicturePlan* plan;
+    PictureCounts* counts;
+    std::uint64_t cells[kBatch];
+    int records[kBatch];
+    int gathered = 0;
+
+    void Take(const MapState& s, int k, int) {
+        const std::int64_t cell = plan->frame.Cell(Lane0(s.xy), Lane1(s.xy));
+        if (cell < 0) return;
+        cells[gathered] = static_cast<std::uint64_t>(cell);
+        records[gathered] = k;
+        if (++gathered == kBatch) Finish();
+    }
+    void Finish() {
+        for (int i = 0; i < gathered; ++i) {
+            if constexpr (TakesBack) {
+                counts->Subtract(cells[i], plan->ColourOf(records[i]));
+            } else {
+                counts->Add(cells[i], plan->ColourOf(records[i]));
+            }
+        }
+        gathered = 0;
+    }
+};
+
+// Two sinks fed the same steps.
+template <class First, class Second>
+struct BothSinks {
+    First first;
+    Second second;
+
+    void Take(const MapState& s, int k, int step) {
+        first.Take(s, k, step);
+        second.Take(s, k, step);
+    }
+    void Finish() {
+        first.Finish();
+        second.Finish();
+    }
+};
+
+// The sink of the render's steps into a thread's tables (Tables:
+// ThreadTables, or TakeBack to take them back), with the picture beside
+// them when WithPicture; PlotsOf gives its PlotSink.
+template <bool HiRes, bool WithPicture, class Tables>
+using StepSink =
+    std::conditional_t<WithPicture,
+                       BothSinks<PlotSink<HiRes, Tables>, PictureSink<std::is_same_v<Tables, TakeBack>>>,
+                       PlotSink<HiRes, Tables>>;
+
+template <bool HiRes, bool WithPicture, class Tables>
+StepSink<HiRes, WithPicture, Tables> MakeStepSink(const PlotMapping& mapping, Tables tables,
+                                                  const PicturePlan* plan, ThreadCounts& counts) {
+    if constexpr (WithPicture) {
+        return {PlotSink<HiRes, Tables>{mapping, tables},
+                PictureSink<std::is_same_v<Tables, TakeBack>>(plan, &*counts.picture)};
+    } else {
+        return PlotSink<HiRes, Tables>{mapping, tables};
+    }
+}
+
+template <class Sink>
+auto& PlotsOf(Sink& sink) {
+    if constexpr (requires { sink.first; }) {
+        return sink.first;
+    } else {
+        return sink;
+    }
+}
 
 // Rebuilds rows [firstRow, endRow) of the picture from the session's
 // screen table and the threads' tables: each byte is min(count, 255).

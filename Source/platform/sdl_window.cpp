@@ -255,8 +255,10 @@ public:
     void SetLabel(const std::string& text) override;
     void ShowError(const std::string& message) override;
     std::int16_t KeyState(int virtualKey) override;
+    void SetColours(const ColourTable& colours) override;
 
 private:
+    bool ApplyColours();
     void OpenLabelFont(const SdlWindowOptions& options);
     TTF_Font* LabelFontOfSize(int pixels);
     TTF_Font* FittingLabelFont(const std::vector<std::string>& lines);
@@ -334,14 +336,23 @@ bool SdlWindow::Open(const SdlWindowOptions& options, std::string* error) {
     pictureSurface_ =
         SDL_CreateRGBSurfaceWithFormat(0, kPictureWidth, kPictureHeight, 8, SDL_PIXELFORMAT_INDEX8);
     if (!pictureSurface_) return fail("cannot create the window picture");
-    SDL_Color colours[256];
-    for (int i = 0; i < 256; ++i) colours[i] = {colours_[i].r, colours_[i].g, colours_[i].b, 255};
-    if (SDL_SetPaletteColors(pictureSurface_->format->palette, colours, 0, 256) != 0) {
-        return fail("cannot set the colour table of the window picture");
-    }
+    if (!ApplyColours()) return fail("cannot set the colour table of the window picture");
 
     OpenLabelFont(options);
     return true;
+}
+
+bool SdlWindow::ApplyColours() {
+    SDL_Color colours[256];
+    for (int i = 0; i < 256; ++i) colours[i] = {colours_[i].r, colours_[i].g, colours_[i].b, 255};
+    return SDL_SetPaletteColors(pictureSurface_->format->palette, colours, 0, 256) == 0;
+}
+
+void SdlWindow::SetColours(const ColourTable& colours) {
+    colours_ = colours;
+    // A window that keeps its old colours still shows the picture.
+    if (pictureSurface_ && !ApplyColours())
+        std::fprintf(stderr, "morva: cannot change the colours of the window picture (%s)\n", SDL_GetError());
 }
 
 void SdlWindow::OpenLabelFont(const SdlWindowOptions& options) {

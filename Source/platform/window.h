@@ -57,6 +57,8 @@ public:
     virtual void SetLabel(const std::string& text) = 0;
     virtual void ShowError(const std::string& message) = 0;
     virtual KeyStateWord KeyState(int virtualKey) = 0;
+    // Shows the picture through other colours from the next repaint on.
+    virtual void SetColours(const ColourTable&) {}
 };
 
 }  // namespace morva

@@ -63,6 +63,10 @@ void CheckExportRequest(const ExportRequest& request, bool hiRes, const ColourTa
     const bool blackPalette = std::all_of(palette.begin(), palette.end(), [](const Rgb& colour) {
         return colour == Rgb{0, 0, 0};
     });
+    if (request.style.colourByMap && !request.picture.empty() &&
+        ImageFormatOfName(request.picture) != ImageFormat::Png) {
+        throw MorvaError("--colour-by map draws a 24-bit picture: name a .png for --picture.");
+    }
     if (picture && request.colours == PictureColours::Palette && blackPalette) {
         throw MorvaError(
             "--colours palette: the palette file holds no colours (missing, empty or all "
@@ -84,6 +88,21 @@ std::vector<std::uint8_t> EncodePicture(const Grid<std::int32_t>& counts, std::i
     const std::vector<std::uint8_t> pixels = TonedPixels(counts, exposure);
     if (format == ImageFormat::Png) return EncodePng8(counts.Width(), counts.Height(), pixels, colours);
     return EncodeBmp8(counts.Width(), counts.Height(), pixels, colours);
+}
+
+std::vector<std::uint8_t> EncodeStyledPicture(const PictureCounts& counts, const PictureFrame& frame,
+                                              std::uint8_t hitValue, std::int32_t exposure,
+                                              const PictureTone& tone, const ColourTable& colours,
+                                              ImageFormat format) {
+    const std::vector<std::uint8_t> pixels = TonePicture(counts, frame, hitValue, exposure, tone);
+    const int w = frame.size.width, h = frame.size.height;
+    if (counts.Coloured()) {
+        if (format != ImageFormat::Png)
+            throw MorvaError("A picture coloured by map is written as .png only.");
+        return EncodePngRgb(w, h, pixels);
+    }
+    if (format == ImageFormat::Png) return EncodePng8(w, h, pixels, colours);
+    return EncodeBmp8(w, h, pixels, colours);
 }
 
 std::vector<std::uint8_t> EncodeCountsPng(const Grid<std::int32_t>& counts) {

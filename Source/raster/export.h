@@ -8,6 +8,8 @@
 
 #include "raster/grid.h"
 #include "raster/picture.h"
+#include "raster/picture_frame.h"
+#include "raster/picture_tone.h"
 
 namespace morva {
 
@@ -32,13 +34,28 @@ enum class PictureColours {
 // The colour table for a choice; palette holds the palette file's colours.
 ColourTable PictureColourTable(PictureColours colours, const ColourTable& palette);
 
+// How the picture is drawn when the command line asks for more than the
+// window's picture: its size and samples, the tone curve and exposure, and
+// whether each pixel shows the mixed colours of the maps that brought its
+// points. The picture is then counted in a table of its own (picture_frame.h).
+struct PictureStyle {
+    PictureSize size;
+    PictureTone tone;
+    bool colourByMap = false;
+    std::vector<Rgb> mapColours;  // --map-colours; empty: hues spread around the palette
+    // Whether any of these was asked for; if not, the picture is the window's.
+    bool asked = false;
+};
+
 // The pictures and tables a run writes besides the count files; an empty
 // path is not written.
 struct ExportRequest {
-    std::string picture;       // the 640 x 480 picture, as the window shows it at the end
+    std::string picture;       // the picture: as the window shows it at the end, or as style draws it
     std::string hiResPicture;  // the 2560 x 1920 table through the same curve and colours
     std::string counts;        // the raw hit table, 16-bit grey PNG
     PictureColours colours = PictureColours::Green;
+    PictureStyle style;   // how --picture is drawn
+    std::string palette;  // --palette: a bundled palette's name or a palette file; empty: MORVA.pal
 
     // Every file the request writes.
     std::vector<std::string> Paths() const;
@@ -57,6 +74,13 @@ std::vector<std::uint8_t> TonedPixels(const Grid<std::int32_t>& counts, std::int
 // A picture file of a count table in the given format and colours.
 std::vector<std::uint8_t> EncodePicture(const Grid<std::int32_t>& counts, std::int32_t exposure,
                                         const ColourTable& colours, ImageFormat format);
+
+// A picture file of its own table (PictureStyle): 8-bit through the colour
+// table, or 24-bit when it is coloured by map (PNG only).
+std::vector<std::uint8_t> EncodeStyledPicture(const PictureCounts& counts, const PictureFrame& frame,
+                                              std::uint8_t hitValue, std::int32_t exposure,
+                                              const PictureTone& tone, const ColourTable& colours,
+                                              ImageFormat format);
 
 // The raw counts as a 16-bit greyscale PNG, linear, each cell clipped at
 // 65535.

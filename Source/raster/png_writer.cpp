@@ -130,6 +130,13 @@ std::vector<std::uint8_t> EncodePng8(int width, int height, std::span<const std:
                   static_cast<std::size_t>(width));
 }
 
+std::vector<std::uint8_t> EncodePngRgb(int width, int height, std::span<const std::uint8_t> pixels) {
+    CheckSize(width, height, pixels.size() / 3);
+    auto* bottomRow = const_cast<std::uint8_t*>(pixels.data());
+    return Encode(width, height, 8, PNG_COLOR_TYPE_RGB, nullptr, 0, kPictureCompression, bottomRow,
+                  static_cast<std::size_t>(width) * 3);
+}
+
 std::vector<std::uint8_t> EncodePngGrey16(int width, int height, std::span<const std::uint16_t> values) {
     CheckSize(width, height, values.size());
     // PNG stores 16-bit samples most significant byte first.

@@ -16,6 +16,10 @@ namespace morva {
 std::vector<std::uint8_t> EncodePng8(int width, int height, std::span<const std::uint8_t> pixels,
                                      const ColourTable& colours);
 
+// A 24-bit PNG; pixel k is the three bytes (red, green, blue) from 3k, in
+// the same order as above.
+std::vector<std::uint8_t> EncodePngRgb(int width, int height, std::span<const std::uint8_t> pixels);
+
 // A 16-bit greyscale PNG of linear values, in the same order as above.
 std::vector<std::uint8_t> EncodePngGrey16(int width, int height, std::span<const std::uint16_t> values);
 

@@ -6,6 +6,9 @@
 #include "engine/group_renderer.h"
 #include "platform/error.h"
 #include "platform/uniform_random.h"
+#include "raster/picture_frame.h"
+#include "raster/picture_tone.h"
+#include "session/styled_picture.h"
 
 namespace morva {
 
@@ -30,14 +33,23 @@ void FrmMorva::StartUp() {
     engine_.RandSeed = static_cast<std::int32_t>(std::floor(uniform_.Next() * 2147483648.0));
     font_.LoadGlyphFont();
     const SceneSource source = SessionSceneSource(config_);
-    palette_ = LoadSourcePalette(files_, source, config_.numberFormat);
+    palette_ = config_.exports.palette.empty()
+                   ? LoadSourcePalette(files_, source, config_.numberFormat)
+                   : LoadPaletteOption(files_, config_.exports.palette, config_.numberFormat);
     engine_.point = PointState{};
     scene_ = LoadSourceScene(files_, source, engine_.RandSeed, config_.numberFormat);
     engine_.RandSeed = scene_.settings.RandSeed;
     CheckExportRequest(config_.exports, scene_.settings.HiRes, PaletteColours(palette_));
+    if (config_.exports.colours != PictureColours::Green)
+        window_.SetColours(PictureColourTable(config_.exports.colours, PaletteColours(palette_)));
+    std::optional<PicturePlan> picture = MakePicturePlan(config_.exports, scene_, PaletteColours(palette_),
+                                                         config_.threads, AvailableMemory());
     sceneLoaded_ = true;
-    renderer_ = config_.reference ? MakeReferenceRenderer(scene_, uniform_)
-                                  : MakeFastRenderer(scene_, uniform_, config_.threads);
+    if (config_.reference) {
+        renderer_ = MakeReferenceRenderer(scene_, uniform_, std::move(picture));
+    } else {
+        renderer_ = MakeFastRenderer(scene_, uniform_, config_.threads, {}, std::move(picture));
+    }
     loop_.TakeStartTick();
 }
 
@@ -81,9 +93,25 @@ FrmMorva::Outcome FrmMorva::Form_Load() {
     }
     renderer_->Flush(raster_, GroupRenderer::FlushScope::All);
     raster_.ToneMapFrame(scene_.settings.Exposure);
+    ToneWindowAsAsked();
     finished_ = true;
     window_.Repaint();
     return Outcome::Finished;
+}
+
+void FrmMorva::ToneWindowAsAsked() {
+    // The window shows what the picture options ask for, through the curve
+    // of the saved picture; with none of them it keeps its own.
+    const PictureTone& tone = config_.exports.style.tone;
+    if (tone.curve == ToneKind::Sqrt && tone.gamma == 1.0 && !tone.autoExposure && tone.exposure == 0) return;
+    const std::vector<std::uint8_t> bytes =
+        ToneHitTable(raster_.HitBuffer().Data(), raster_.HitBuffer().Size(),
+                     tone.exposure ? tone.exposure : scene_.settings.Exposure, tone);
+    FrameSurface& surface = raster_.Surface();
+    for (int y = 0; y < kHitHeight; ++y) {
+        for (int x = 0; x < kHitWidth; ++x)
+            surface(x, y) = bytes[static_cast<std::size_t>(y) * kHitWidth + x];
+    }
 }
 
 void FrmMorva::TraceGroups(int count) {
@@ -148,7 +176,7 @@ const std::string& FrmMorva::ExportPath(Export which) const { return outputs_.Ex
 
 void FrmMorva::SaveExport(Export which) {
     BringTablesUpToDate();
-    outputs_.SaveExport(which, raster_, scene_.settings, palette_);
+    outputs_.SaveExport(which, raster_, scene_.settings, palette_, renderer_->Picture());
 }
 
 }  // namespace morva

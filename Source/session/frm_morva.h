@@ -131,6 +131,7 @@ private:
     // Traces count groups, then runs the progress step of the last one.
     void TraceGroups(int count);
     void ProgressStep();
+    void ToneWindowAsAsked();
 
     Window& window_;
     UniformRandom& uniform_;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/error.h"
+#include "scene/bundled_palettes.h"
 
 namespace morva {
 
@@ -25,6 +26,43 @@ PictureColours ParseColours(const std::string& text) {
     if (text == "grey" || text == "gray") return PictureColours::Grey;
     if (text == "palette") return PictureColours::Palette;
     throw MorvaError("--colours needs green, grey or palette, not " + Quoted(text) + ".");
+}
+
+double ParseGamma(const std::string& text) {
+    double value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !(value >= 0.1 && value <= 10.0))
+        throw MorvaError("--gamma needs a number from 0.1 to 10, not " + Quoted(text) + ".");
+    return value;
+}
+
+// "RRGGBB,RRGGBB,..." in hexadecimal, a leading # allowed on each.
+std::vector<Rgb> ParseMapColours(const std::string& text) {
+    std::vector<Rgb> colours;
+    std::string_view rest = text;
+    while (true) {
+        const auto comma = rest.find(',');
+        std::string_view item = rest.substr(0, comma);
+        if (item.starts_with('#')) item.remove_prefix(1);
+        unsigned value = 0;
+        auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), value, 16);
+        if (item.size() != 6 || error != std::errc() || end != item.data() + item.size()) {
+            throw MorvaError(
+                "--map-colours needs colours as RRGGBB in hexadecimal, separated by commas, not " +
+                Quoted(std::string(item)) + ".");
+        }
+        colours.push_back({static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
+                           static_cast<std::uint8_t>(value)});
+        if (comma == std::string_view::npos) break;
+        rest.remove_prefix(comma + 1);
+    }
+    return colours;
+}
+
+std::string PaletteNamesLine() {
+    std::string line;
+    for (const std::string& name : BundledPaletteNames()) line += (line.empty() ? "" : " ") + name;
+    return line;
 }
 
 }  // namespace
@@ -61,6 +99,33 @@ std::string UsageText() {
            "  --colours green|grey|palette\n"
            "                   colours of the pictures: the window's green ramp\n"
            "                   (default), a grey ramp, or the colours of MORVA.pal\n"
+           "                   (or of --palette)\n"
+           "  --palette NAME|FILE|list\n"
+           "                   the palette of the pictures instead of MORVA.pal: one\n"
+           "                   built in, or a JASC palette file; it implies --colours\n"
+           "                   palette, and the maps' colours of --colour-by map are\n"
+           "                   spread over it. list: print the names. Built in:\n"
+           "                   " +
+           PaletteNamesLine() +
+           "\n"
+           "  --size WxH       draw the picture at W x H pixels (each 1 to 16384): the\n"
+           "                   640 x 480 view of the scene, zoomed by the smaller of\n"
+           "                   W / 640 and H / 480, centred; the same points, counted\n"
+           "                   in a table of that size\n"
+           "  --supersample N  N x N samples to a pixel, 1 to 4, each toned, then\n"
+           "                   averaged over the pixel (anti-aliased edges)\n"
+           "  --tone sqrt|log  the curve of the picture: the square root of the\n"
+           "                   clipped count (default, the window's) or its logarithm\n"
+           "  --gamma G        raise the curve's level to 1/G (default 1)\n"
+           "  --exposure auto|N\n"
+           "                   divide the counts by N instead of the scene's exposure;\n"
+           "                   auto: by the density the render reached, so a longer\n"
+           "                   render is smoother, not brighter\n"
+           "  --colour-by map  each pixel shows the mixed colours of the maps that\n"
+           "                   brought its points (a .png picture)\n"
+           "  --map-colours RRGGBB,...\n"
+           "                   the maps' colours, in order (default: hues spread\n"
+           "                   around the colour wheel)\n"
            "  --list           print the entries of the .ifs library SCENE, then exit\n"
            "  --entry NAME     render that entry of the library (default: the first);\n"
            "                   it is framed, exposed and seeded automatically\n"
@@ -111,6 +176,7 @@ std::string VersionText() { return "morva 1.1\n"; }
 Options ParseOptions(const std::vector<std::string>& args) {
     Options options;
     bool optionsEnd = false;
+    bool coloursGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
         // SCENE: any word that is not an option, "-" included.
@@ -182,6 +248,48 @@ Options ParseOptions(const std::vector<std::string>& args) {
             }
         } else if (arg == "--colours") {
             options.exports.colours = ParseColours(value());
+            coloursGiven = true;
+        } else if (arg == "--size") {
+            const PictureSize size = ParsePictureSize(value());
+            options.exports.style.size.width = size.width;
+            options.exports.style.size.height = size.height;
+            options.exports.style.asked = true;
+        } else if (arg == "--supersample") {
+            options.exports.style.size.samples = ParseWholeNumber(arg, value(), 1, kMaxSupersample);
+            options.exports.style.asked = true;
+        } else if (arg == "--tone") {
+            const std::string curve = value();
+            if (curve != "sqrt" && curve != "log")
+                throw MorvaError("--tone needs sqrt or log, not " + Quoted(curve));
+            options.exports.style.tone.curve = curve == "log" ? ToneKind::Log : ToneKind::Sqrt;
+            options.exports.style.asked = true;
+        } else if (arg == "--gamma") {
+            options.exports.style.tone.gamma = ParseGamma(value());
+            options.exports.style.asked = true;
+        } else if (arg == "--exposure") {
+            const std::string text = value();
+            if (text == "auto") {
+                options.exports.style.tone.autoExposure = true;
+            } else {
+                std::int32_t exposure = 0;
+                auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), exposure);
+                if (error != std::errc() || end != text.data() + text.size() || exposure < 1)
+                    throw MorvaError("--exposure needs auto or a whole number from 1 to 2147483647, not " +
+                                     Quoted(text) + ".");
+                options.exports.style.tone.exposure = exposure;
+            }
+            options.exports.style.asked = true;
+        } else if (arg == "--colour-by" || arg == "--color-by") {
+            const std::string by = value();
+            if (by != "map") throw MorvaError(arg + " needs map, not " + Quoted(by));
+            options.exports.style.colourByMap = true;
+            options.exports.style.asked = true;
+        } else if (arg == "--map-colours" || arg == "--map-colors") {
+            options.exports.style.mapColours = ParseMapColours(value());
+        } else if (arg == "--palette") {
+            options.exports.palette = value();
+            if (options.exports.palette.empty()) throw MorvaError("--palette needs a name or a file");
+            options.listPalettes = options.exports.palette == "list";
         } else if (arg == "--quiet" || arg == "-q") {
             options.quiet = true;
         } else if (arg == "--threads" || arg == "-j") {
@@ -198,6 +306,9 @@ Options ParseOptions(const std::vector<std::string>& args) {
     if ((options.list || !options.entry.empty()) && options.scene.empty())
         throw MorvaError(std::string(options.list ? "--list" : "--entry") +
                          " needs an .ifs library as SCENE");
+    if (!options.exports.palette.empty() && !coloursGiven) options.exports.colours = PictureColours::Palette;
+    if (!options.exports.style.mapColours.empty() && !options.exports.style.colourByMap)
+        throw MorvaError("--map-colours colours the maps of --colour-by map; add it");
     if (options.write && !options.fit)
         throw MorvaError("--write writes the header that --fit finds; add --fit");
     return options;

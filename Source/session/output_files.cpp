@@ -8,6 +8,8 @@
 #include "platform/files.h"
 #include "raster/bmp_writer.h"
 #include "raster/export.h"
+#include "raster/picture_frame.h"
+#include "raster/picture_tone.h"
 #include "raster/raster.h"
 #include "session/frm_morva.h"
 
@@ -57,14 +59,24 @@ const std::string& OutputFiles::ExportPath(Export which) const {
 }
 
 void OutputFiles::SaveExport(Export which, const Raster& raster, const SceneSettings& settings,
-                             const PaletteRGB& palette) {
+                             const PaletteRGB& palette, PictureCounts* picture) {
     const std::string& path = ExportPath(which);
     const std::int32_t exposure = settings.Exposure;
     const ColourTable colours = PictureColourTable(config_.exports.colours, PaletteColours(palette));
     std::vector<std::uint8_t> bytes;
     switch (which) {
         case Export::Picture:
-            bytes = EncodePicture(raster.HitBuffer(), exposure, colours, ImageFormatOf(path, "--picture"));
+            if (picture) {
+                const PictureStyle& style = config_.exports.style;
+                const std::int32_t styledExposure = style.tone.exposure ? style.tone.exposure : exposure;
+                const PictureFrame frame = MakePictureFrame(style.size, settings.ScaleX, settings.ScaleY,
+                                                            settings.OffsetX, settings.OffsetY);
+                bytes = EncodeStyledPicture(*picture, frame, settings.HitValue, styledExposure, style.tone,
+                                            colours, ImageFormatOf(path, "--picture"));
+            } else {
+                bytes =
+                    EncodePicture(raster.HitBuffer(), exposure, colours, ImageFormatOf(path, "--picture"));
+            }
             break;
         case Export::HiResPicture:
             bytes = EncodePicture(raster.HiResBuffer(), exposure, colours,

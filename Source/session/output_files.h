@@ -12,6 +12,7 @@
 namespace morva {
 
 class FileSystem;
+class PictureCounts;
 class Raster;
 struct SessionConfig;
 
@@ -46,8 +47,11 @@ public:
     // Writes one from tables that hold every group traced. Throws
     // MorvaError on failure.
     void SaveCountFile(CountFile file, const Raster& raster, std::int32_t exposure);
+    // The picture comes from picture (the counts of --size, --supersample
+    // and the other picture options) when the renderer keeps one, else from
+    // the screen table.
     void SaveExport(Export which, const Raster& raster, const SceneSettings& settings,
-                    const PaletteRGB& palette);
+                    const PaletteRGB& palette, PictureCounts* picture);
 
 private:
     FileSystem& files_;

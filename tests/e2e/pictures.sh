@@ -142,5 +142,16 @@ refused 1 "$work/gaps" --hires-picture "$work/hd.png"
 grep -q "high-resolution" "$work/log" || fail "the refusal of --hires-picture does not say why"
 refused 1 "$work/gaps" --picture "$work/p.png" --colours palette
 grep -q "palette" "$work/log" || fail "the refusal of an empty palette does not say why"
-[ ! -e "$work/picture.jpg" ] && [ ! -e "$work/hd.png" ] && [ ! -e "$work/p.png" ] || fail "a refused picture was written"
+refused 1 "$work/gaps" --picture "$work/huge.png" --size 16384x16384 --supersample 4 --colour-by map
+grep -q "needs .* GB of memory" "$work/log" || fail "the refusal of a huge picture does not say what it needs"
+refused 2 "$work/gaps" --picture "$work/p.png" --size 16385x100
+refused 1 "$work/gaps" --picture "$work/p.bmp" --colour-by map
+# A styled picture with every option on: the same bytes on 1, 2 and 3 threads.
+for j in 1 2 3; do
+  run "$work/fern" --picture "$work/styled$j.png" --size 301x217 --supersample 3 --tone log --gamma 2.2 \
+    --exposure auto --colour-by map --map-colours ff0000,00ff00,0000ff,ffffff -j $j
+done
+cmp "$work/styled1.png" "$work/styled2.png" && cmp "$work/styled1.png" "$work/styled3.png" ||
+  fail "the styled picture differs between thread counts"
+[ ! -e "$work/picture.jpg" ] && [ ! -e "$work/hd.png" ] && [ ! -e "$work/p.png" ] && [ ! -e "$work/huge.png" ] || fail "a refused picture was written"
 echo "picture end-to-end checks passed"

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform/error.h"
+#include "scene/bundled_palettes.h"
 #include "support/fake_file_system.h"
 
 namespace morva {
@@ -94,6 +97,21 @@ TEST(ParsePalette, UserNumberFormat) {
     const NumberFormat german{",", "."};
     const PaletteRGB palette = ParsePalette(Header("\n") + "127,5 128,5 0\n", german);
     ExpectEntry(palette, 0, 128, 128, 0);
+}
+
+TEST(BundledPalettes, EveryOneReadsAsAFullRamp) {
+    const std::vector<std::string> names = BundledPaletteNames();
+    ASSERT_GE(names.size(), 6u);
+    for (const std::string& name : names) {
+        const PaletteRGB p = ParsePalette(*BundledPalette(name), kC, name);
+        // Every entry was read (the last is not the zeros a short file
+        // leaves), and the colours change along the ramp.
+        EXPECT_TRUE(p.PaletteR[255] || p.PaletteG[255] || p.PaletteB[255]) << name;
+        EXPECT_NE(std::tie(p.PaletteR[0], p.PaletteG[0], p.PaletteB[0]),
+                  std::tie(p.PaletteR[128], p.PaletteG[128], p.PaletteB[128]))
+            << name;
+    }
+    EXPECT_FALSE(BundledPalette("MORVA"));
 }
 
 }  // namespace

@@ -62,6 +62,30 @@ TEST(ParseOptions, TakesOneSceneAndTheShortOptions) {
     EXPECT_EQ(Refusal({"-x"}), "unknown option \"-x\"");
 }
 
+TEST(ParseOptions, StylesThePicture) {
+    const Options options =
+        ParseOptions({"--size", "1920x1080", "--supersample=2", "--tone", "log", "--gamma", "2.2",
+                      "--exposure", "auto", "--colour-by", "map", "--map-colours", "#ff8000,00ff00"});
+    const PictureStyle& style = options.exports.style;
+    EXPECT_TRUE(style.asked);
+    EXPECT_EQ(style.size.width, 1920);
+    EXPECT_EQ(style.size.samples, 2);
+    EXPECT_EQ(style.tone.curve, ToneKind::Log);
+    EXPECT_EQ(style.tone.gamma, 2.2);
+    EXPECT_TRUE(style.tone.autoExposure);
+    EXPECT_EQ(style.mapColours, (std::vector<Rgb>{{255, 128, 0}, {0, 255, 0}}));
+    EXPECT_FALSE(ParseOptions({"-o", "a.png"}).exports.style.asked);
+    EXPECT_EQ(ParseOptions({"--exposure", "40"}).exports.style.tone.exposure, 40);
+
+    EXPECT_NE(Refusal({"--size", "16385x10"}).find("1 to 16384"), std::string::npos);
+    EXPECT_NE(Refusal({"--supersample", "5"}).find("1 to 4"), std::string::npos);
+    EXPECT_NE(Refusal({"--tone", "linear"}).find("sqrt or log"), std::string::npos);
+    EXPECT_NE(Refusal({"--gamma", "0"}).find("0.1 to 10"), std::string::npos);
+    EXPECT_NE(Refusal({"--exposure", "0"}).find("--exposure needs"), std::string::npos);
+    EXPECT_NE(Refusal({"--map-colours", "red"}).find("RRGGBB"), std::string::npos);
+    EXPECT_NE(Refusal({"--map-colours", "ff0000"}).find("--colour-by map"), std::string::npos);
+}
+
 // A usage error is one line that names the problem and where to read more.
 TEST(UsageErrorLine, IsOneLine) {
     EXPECT_EQ(UsageErrorLine(Refusal({"--frobnicate"})),
