@@ -58,6 +58,9 @@ std::optional<PictureSize> StyledPictureSize(const ExportRequest& request) {
     if (!request.picture.empty()) return request.style.size;
     if (!request.hiResPicture.empty())
         return PictureSize{kHiResWidth, kHiResHeight, request.style.size.samples};
+    // The window's own, when only the window can show the colours.
+    if (request.style.colourByMap)
+        return PictureSize{kPictureWidth, kPictureHeight, request.style.size.samples};
     return std::nullopt;
 }
 

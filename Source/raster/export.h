@@ -63,8 +63,9 @@ struct ExportRequest {
 
 // The size of the picture that style draws from a table of its own, when
 // style asks for anything: --picture's, or else --hires-picture's, the same
-// view at 2560 x 1920 (zoomed 4 times) with the style's samples. Nothing
-// when the pictures are the window's and the high-resolution table's.
+// view at 2560 x 1920 (zoomed 4 times) with the style's samples, or else,
+// coloured by map, the window's 640 x 480. Nothing when the pictures are
+// the window's and the high-resolution table's.
 std::optional<PictureSize> StyledPictureSize(const ExportRequest& request);
 
 // Refuses a request that cannot give what it asks for, before a render
