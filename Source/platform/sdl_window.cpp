@@ -549,9 +549,10 @@ void SdlWindow::DrawPicture(SDL_Surface* screen) {
 }
 
 void SdlWindow::DrawZoomedPicture(SDL_Surface* screen, SDL_Surface* source) {
-    // Through the colour table (or from the true-colour picture) into the screen's own format at the
-    // picture's size, then each pixel copied zoom x zoom times: nearest
-    // neighbour by construction, so every colour stays exact.
+    // Through the colour table (or from the true-colour picture) into the
+    // screen's own format at the picture's size, then each pixel copied
+    // zoom x zoom times: nearest neighbour by construction, so every colour
+    // stays exact.
     if (!unzoomed_ || unzoomed_->format->format != screen->format->format) {
         if (unzoomed_) SDL_FreeSurface(unzoomed_);
         unzoomed_ =
