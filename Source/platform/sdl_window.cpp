@@ -256,6 +256,8 @@ public:
     void ShowError(const std::string& message) override;
     std::int16_t KeyState(int virtualKey) override;
     void SetColours(const ColourTable& colours) override;
+    void ShowTrueColour(const std::vector<std::uint8_t>& rgb) override;
+    bool ShowsTrueColour() const override { return true; }
 
 private:
     bool ApplyColours();
@@ -267,7 +269,7 @@ private:
     void Dispatch(const SDL_Event& event);
     void Present();
     void DrawPicture(SDL_Surface* screen);
-    void DrawZoomedPicture(SDL_Surface* screen);
+    void DrawZoomedPicture(SDL_Surface* screen, SDL_Surface* source);
     void DrawLabel(SDL_Surface* screen);
     int ChooseZoom(int requested) const;
 
@@ -281,6 +283,7 @@ private:
     SDL_Window* window_ = nullptr;
     Uint32 windowId_ = 0;
     SDL_Surface* pictureSurface_ = nullptr;  // 8-bit, top row first, colour table as palette
+    SDL_Surface* trueColour_ = nullptr;      // 24-bit, top row first, shown in its place once set
     TTF_Font* labelFont_ = nullptr;          // at the label's own size
     std::string labelFontPath_;
     std::map<int, TTF_Font*> smallerLabelFonts_;  // by pixel size, opened when first needed
@@ -303,6 +306,7 @@ SdlWindow::~SdlWindow() {
     if (labelFont_) TTF_CloseFont(labelFont_);
     if (ttfStarted_) TTF_Quit();
     if (pictureSurface_) SDL_FreeSurface(pictureSurface_);
+    if (trueColour_) SDL_FreeSurface(trueColour_);
     if (unzoomed_) SDL_FreeSurface(unzoomed_);
     if (window_) SDL_DestroyWindow(window_);
     if (videoStarted_) StopVideo();
@@ -353,6 +357,24 @@ void SdlWindow::SetColours(const ColourTable& colours) {
     // A window that keeps its old colours still shows the picture.
     if (pictureSurface_ && !ApplyColours())
         std::fprintf(stderr, "morva: cannot change the colours of the window picture (%s)\n", SDL_GetError());
+}
+
+void SdlWindow::ShowTrueColour(const std::vector<std::uint8_t>& rgb) {
+    constexpr std::size_t kRowBytes = static_cast<std::size_t>(kPictureWidth) * 3;
+    if (rgb.size() != kRowBytes * kPictureHeight) return;
+    if (!trueColour_)
+        trueColour_ =
+            SDL_CreateRGBSurfaceWithFormat(0, kPictureWidth, kPictureHeight, 24, SDL_PIXELFORMAT_RGB24);
+    if (!trueColour_) {
+        // The window keeps its 8-bit picture.
+        std::fprintf(stderr, "morva: cannot show the coloured picture in the window (%s)\n", SDL_GetError());
+        return;
+    }
+    auto* rows = static_cast<std::uint8_t*>(trueColour_->pixels);
+    for (int y = 0; y < kPictureHeight; ++y) {
+        std::memcpy(rows + static_cast<std::size_t>(kPictureHeight - 1 - y) * trueColour_->pitch,
+                    rgb.data() + static_cast<std::size_t>(y) * kRowBytes, kRowBytes);
+    }
 }
 
 void SdlWindow::OpenLabelFont(const SdlWindowOptions& options) {
@@ -507,42 +529,48 @@ void SdlWindow::DrawPicture(SDL_Surface* screen) {
                      SDL_MapRGB(screen->format, kPictureBlack.r, kPictureBlack.g, kPictureBlack.b));
         return;
     }
-    // The picture is stored bottom row first; the screen wants the top first.
-    auto* rows = static_cast<std::uint8_t*>(pictureSurface_->pixels);
-    for (int y = 0; y < kPictureHeight; ++y) {
-        const std::uint8_t* source = picture_.data() + static_cast<std::size_t>(y) * kPictureWidth;
-        std::memcpy(rows + static_cast<std::size_t>(kPictureHeight - 1 - y) * pictureSurface_->pitch, source,
-                    kPictureWidth);
+    SDL_Surface* source = trueColour_;
+    if (!source) {
+        // The picture is stored bottom row first; the screen wants the top
+        // first.
+        auto* rows = static_cast<std::uint8_t*>(pictureSurface_->pixels);
+        for (int y = 0; y < kPictureHeight; ++y) {
+            const std::uint8_t* from = picture_.data() + static_cast<std::size_t>(y) * kPictureWidth;
+            std::memcpy(rows + static_cast<std::size_t>(kPictureHeight - 1 - y) * pictureSurface_->pitch,
+                        from, kPictureWidth);
+        }
+        source = pictureSurface_;
     }
     if (zoom_ == 1) {
-        SDL_BlitSurface(pictureSurface_, nullptr, screen, &area);
+        SDL_BlitSurface(source, nullptr, screen, &area);
     } else {
-        DrawZoomedPicture(screen);
+        DrawZoomedPicture(screen, source);
     }
 }
 
-void SdlWindow::DrawZoomedPicture(SDL_Surface* screen) {
-    // Through the colour table into the screen's own format at the
-    // picture's size, then each pixel copied zoom x zoom times: nearest
-    // neighbour by construction, so every colour stays exact.
+void SdlWindow::DrawZoomedPicture(SDL_Surface* screen, SDL_Surface* source) {
+    // Through the colour table (or from the true-colour picture) into the
+    // screen's own format at the picture's size, then each pixel copied
+    // zoom x zoom times: nearest neighbour by construction, so every colour
+    // stays exact.
     if (!unzoomed_ || unzoomed_->format->format != screen->format->format) {
         if (unzoomed_) SDL_FreeSurface(unzoomed_);
         unzoomed_ =
             SDL_CreateRGBSurfaceWithFormat(0, kPictureWidth, kPictureHeight, 0, screen->format->format);
         if (!unzoomed_) return;
     }
-    SDL_BlitSurface(pictureSurface_, nullptr, unzoomed_, nullptr);
+    SDL_BlitSurface(source, nullptr, unzoomed_, nullptr);
     if (SDL_MUSTLOCK(screen) && SDL_LockSurface(screen) != 0) return;
     const int bytes = screen->format->BytesPerPixel;
     const std::size_t zoomedRow = static_cast<std::size_t>(kPictureWidth) * zoom_ * bytes;
     for (int y = 0; y < kPictureHeight; ++y) {
-        const auto* source = static_cast<const std::uint8_t*>(unzoomed_->pixels) +
-                             static_cast<std::size_t>(y) * unzoomed_->pitch;
+        const auto* row = static_cast<const std::uint8_t*>(unzoomed_->pixels) +
+                          static_cast<std::size_t>(y) * unzoomed_->pitch;
         auto* first =
             static_cast<std::uint8_t*>(screen->pixels) + static_cast<std::size_t>(y) * zoom_ * screen->pitch;
         for (int x = 0; x < kPictureWidth; ++x) {
             for (int copy = 0; copy < zoom_; ++copy)
-                std::memcpy(first + (static_cast<std::size_t>(x) * zoom_ + copy) * bytes, source + x * bytes,
+                std::memcpy(first + (static_cast<std::size_t>(x) * zoom_ + copy) * bytes, row + x * bytes,
                             bytes);
         }
         for (int copy = 1; copy < zoom_; ++copy) std::memcpy(first + copy * screen->pitch, first, zoomedRow);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "raster/picture.h"
 
@@ -59,6 +60,14 @@ public:
     virtual KeyStateWord KeyState(int virtualKey) = 0;
     // Shows the picture through other colours from the next repaint on.
     virtual void SetColours(const ColourTable&) {}
+    // From the next repaint on, shows these 640 x 480 pixels (red, green,
+    // blue, bottom row first) in place of the 8-bit picture: a finished
+    // picture that one colour table cannot hold. A window nobody sees
+    // ignores them.
+    virtual void ShowTrueColour(const std::vector<std::uint8_t>& /*rgb*/) {}
+    // Whether ShowTrueColour shows anything, so that no picture is made
+    // for a window nobody sees.
+    virtual bool ShowsTrueColour() const { return false; }
 };
 
 }  // namespace morva

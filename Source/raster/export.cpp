@@ -53,6 +53,17 @@ std::vector<std::string> ExportRequest::Paths() const {
     return paths;
 }
 
+std::optional<PictureSize> StyledPictureSize(const ExportRequest& request) {
+    if (!request.style.asked) return std::nullopt;
+    if (!request.picture.empty()) return request.style.size;
+    if (!request.hiResPicture.empty())
+        return PictureSize{kHiResWidth, kHiResHeight, request.style.size.samples};
+    // The window's own, when only the window can show the colours.
+    if (request.style.colourByMap)
+        return PictureSize{kPictureWidth, kPictureHeight, request.style.size.samples};
+    return std::nullopt;
+}
+
 void CheckExportRequest(const ExportRequest& request, bool hiRes, const ColourTable& palette) {
     if (!request.hiResPicture.empty() && !hiRes) {
         throw MorvaError(
@@ -63,9 +74,19 @@ void CheckExportRequest(const ExportRequest& request, bool hiRes, const ColourTa
     const bool blackPalette = std::all_of(palette.begin(), palette.end(), [](const Rgb& colour) {
         return colour == Rgb{0, 0, 0};
     });
-    if (request.style.colourByMap && !request.picture.empty() &&
-        ImageFormatOfName(request.picture) != ImageFormat::Png) {
-        throw MorvaError("--colour-by map draws a 24-bit picture: name a .png for --picture.");
+    if (request.style.asked && !request.picture.empty() && !request.hiResPicture.empty()) {
+        throw MorvaError(
+            "The picture options draw one picture a render from a table of its own: --picture, or "
+            "--hires-picture (the same view at 2560 x 1920, as --size 2560x1920 draws it); ask for "
+            "one of them.");
+    }
+    if (request.style.colourByMap) {
+        for (const auto& [path, option] : {std::pair{&request.picture, "--picture"},
+                                           std::pair{&request.hiResPicture, "--hires-picture"}}) {
+            if (!path->empty() && ImageFormatOfName(*path) != ImageFormat::Png)
+                throw MorvaError(std::string("--colour-by map draws a 24-bit picture: name a .png for ") +
+                                 option + ".");
+        }
     }
     if (picture && request.colours == PictureColours::Palette && blackPalette) {
         throw MorvaError(

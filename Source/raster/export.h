@@ -61,9 +61,18 @@ struct ExportRequest {
     std::vector<std::string> Paths() const;
 };
 
+// The size of the picture that style draws from a table of its own, when
+// style asks for anything: --picture's, or else --hires-picture's, the same
+// view at 2560 x 1920 (zoomed 4 times) with the style's samples, or else,
+// coloured by map, the window's 640 x 480. Nothing when the pictures are
+// the window's and the high-resolution table's.
+std::optional<PictureSize> StyledPictureSize(const ExportRequest& request);
+
 // Refuses a request that cannot give what it asks for, before a render
 // spends its time: a high-resolution picture of a scene without the
-// high-resolution table, or palette colours from a palette that holds none.
+// high-resolution table, palette colours from a palette that holds none,
+// both pictures styled (the render counts one styled table), or a picture
+// coloured by map that is not a .png.
 void CheckExportRequest(const ExportRequest& request, bool hiRes, const ColourTable& palette);
 
 // The final picture of a count table: each cell divided by the exposure,

@@ -82,6 +82,29 @@ std::vector<std::uint8_t> TonePicture(const PictureCounts& counts, const Picture
     return pixels;
 }
 
+std::vector<std::uint8_t> ViewOfPicture(const std::vector<std::uint8_t>& pixels, const PictureFrame& frame,
+                                        int channels) {
+    const int w = frame.size.width, h = frame.size.height;
+    // The view's pixel v has its centre at (v + 1/2 - 320) * zoom + W / 2
+    // in the picture (rows alike), clamped to the picture's edge.
+    auto under = [&](int v, int viewSide, int side) {
+        const double at = (v + 0.5 - viewSide / 2.0) * frame.zoom + side / 2.0;
+        return std::clamp(static_cast<int>(std::floor(at)), 0, side - 1);
+    };
+    const auto bytes = static_cast<std::size_t>(channels);
+    std::vector<std::uint8_t> view(static_cast<std::size_t>(kPictureWidth) * kPictureHeight * bytes);
+    for (int y = 0; y < kPictureHeight; ++y) {
+        const auto row = static_cast<std::size_t>(under(y, kPictureHeight, h));
+        for (int x = 0; x < kPictureWidth; ++x) {
+            const auto column = static_cast<std::size_t>(under(x, kPictureWidth, w));
+            std::copy_n(
+                &pixels[(row * static_cast<std::size_t>(w) + column) * bytes], bytes,
+                &view[(static_cast<std::size_t>(y) * kPictureWidth + static_cast<std::size_t>(x)) * bytes]);
+        }
+    }
+    return view;
+}
+
 std::vector<std::uint8_t> ToneHitTable(const std::int32_t* cells, std::size_t count, std::int32_t exposure,
                                        const PictureTone& tone) {
     std::vector<std::uint8_t> pixels(count);

@@ -48,6 +48,13 @@ double ToneLevel(double v, const PictureTone& tone);
 std::vector<std::uint8_t> TonePicture(const PictureCounts& counts, const PictureFrame& frame,
                                       std::uint8_t hitValue, std::int32_t exposure, const PictureTone& tone);
 
+// The 640 x 480 view of a toned picture of the frame's size (pixels of
+// TonePicture, channels bytes each): each pixel of the view takes the
+// picture's pixel under its centre, where the frame puts the view (zoomed
+// and centred), so a picture of any size shows in the window.
+std::vector<std::uint8_t> ViewOfPicture(const std::vector<std::uint8_t>& pixels, const PictureFrame& frame,
+                                        int channels);
+
 // The window's final picture through the same curve: cell k of the
 // 640 x 480 table (hit values summed) is a sample of a 640 x 480 picture
 // without supersampling.

@@ -103,6 +103,20 @@ void FrmMorva::ToneWindowAsAsked() {
     // The window shows what the picture options ask for, through the curve
     // of the saved picture; with none of them it keeps its own.
     const PictureTone& tone = config_.exports.style.tone;
+    // Colours by map need more than one colour table: the window shows the
+    // saved picture's pixels, its 640 x 480 view, in place of its own
+    // picture (which stays what the report reads). A window nobody sees is
+    // spent no work on.
+    if (config_.exports.style.colourByMap && window_.ShowsTrueColour()) {
+        if (PictureCounts* picture = renderer_->Picture()) {
+            const SceneSettings& s = scene_.settings;
+            const PictureFrame frame = MakePictureFrame(*StyledPictureSize(config_.exports), s.ScaleX,
+                                                        s.ScaleY, s.OffsetX, s.OffsetY);
+            const std::vector<std::uint8_t> pixels =
+                TonePicture(*picture, frame, s.HitValue, tone.exposure ? tone.exposure : s.Exposure, tone);
+            window_.ShowTrueColour(ViewOfPicture(pixels, frame, 3));
+        }
+    }
     if (tone.curve == ToneKind::Sqrt && tone.gamma == 1.0 && !tone.autoExposure && tone.exposure == 0) return;
     const std::vector<std::uint8_t> bytes =
         ToneHitTable(raster_.HitBuffer().Data(), raster_.HitBuffer().Size(),

@@ -64,27 +64,22 @@ void OutputFiles::SaveExport(Export which, const Raster& raster, const SceneSett
     const std::int32_t exposure = settings.Exposure;
     const ColourTable colours = PictureColourTable(config_.exports.colours, PaletteColours(palette));
     std::vector<std::uint8_t> bytes;
-    switch (which) {
-        case Export::Picture:
-            if (picture) {
-                const PictureStyle& style = config_.exports.style;
-                const std::int32_t styledExposure = style.tone.exposure ? style.tone.exposure : exposure;
-                const PictureFrame frame = MakePictureFrame(style.size, settings.ScaleX, settings.ScaleY,
-                                                            settings.OffsetX, settings.OffsetY);
-                bytes = EncodeStyledPicture(*picture, frame, settings.HitValue, styledExposure, style.tone,
-                                            colours, ImageFormatOf(path, "--picture"));
-            } else {
-                bytes =
-                    EncodePicture(raster.HitBuffer(), exposure, colours, ImageFormatOf(path, "--picture"));
-            }
-            break;
-        case Export::HiResPicture:
-            bytes = EncodePicture(raster.HiResBuffer(), exposure, colours,
-                                  ImageFormatOf(path, "--hires-picture"));
-            break;
-        case Export::Counts:
-            bytes = EncodeCountsPng(settings.HiRes ? raster.HiResBuffer() : raster.HitBuffer());
-            break;
+    const char* option = which == Export::HiResPicture ? "--hires-picture" : "--picture";
+    if (which != Export::Counts && picture) {
+        // The one picture the style draws (the other is refused before the
+        // render), from its own table.
+        const PictureStyle& style = config_.exports.style;
+        const std::int32_t styledExposure = style.tone.exposure ? style.tone.exposure : exposure;
+        const PictureFrame frame = MakePictureFrame(*StyledPictureSize(config_.exports), settings.ScaleX,
+                                                    settings.ScaleY, settings.OffsetX, settings.OffsetY);
+        bytes = EncodeStyledPicture(*picture, frame, settings.HitValue, styledExposure, style.tone, colours,
+                                    ImageFormatOf(path, option));
+    } else if (which == Export::Counts) {
+        bytes = EncodeCountsPng(settings.HiRes ? raster.HiResBuffer() : raster.HitBuffer());
+    } else {
+        const Grid<std::int32_t>& table =
+            which == Export::HiResPicture ? raster.HiResBuffer() : raster.HitBuffer();
+        bytes = EncodePicture(table, exposure, colours, ImageFormatOf(path, option));
     }
     files_.ReplaceFile(path, bytes);
     log_ << ErrorLine("wrote " + Quoted(path)) << std::flush;

@@ -53,11 +53,12 @@ std::vector<MapColour> MapColours(const std::vector<Rgb>& given, const ColourTab
 std::optional<PicturePlan> MakePicturePlan(const ExportRequest& request, const Scene& scene,
                                            const ColourTable& palette, int threads, std::uint64_t available) {
     const PictureStyle& style = request.style;
-    if (!style.asked || request.picture.empty()) return std::nullopt;
-    CheckPictureMemory(style.size, style.colourByMap, threads, available);
+    const std::optional<PictureSize> size = StyledPictureSize(request);
+    if (!size) return std::nullopt;
+    CheckPictureMemory(*size, style.colourByMap, threads, available);
     const SceneSettings& s = scene.settings;
     PicturePlan plan;
-    plan.frame = MakePictureFrame(style.size, s.ScaleX, s.ScaleY, s.OffsetX, s.OffsetY);
+    plan.frame = MakePictureFrame(*size, s.ScaleX, s.ScaleY, s.OffsetX, s.OffsetY);
     plan.colourByMap = style.colourByMap;
     const int maps = UsedTransforms(s);
     // Spread over the palette the pictures are drawn with; over the window's

@@ -21,9 +21,9 @@ class FileSystem;
 // over the palette, else hues spread evenly around the colour wheel.
 std::vector<MapColour> MapColours(const std::vector<Rgb>& given, const ColourTable* palette, int count);
 
-// The plan of the styled picture, or none when --picture is the window's
-// picture. Throws MorvaError when its tables would not fit in available
-// bytes on the given threads.
+// The plan of the styled picture (StyledPictureSize), or none when the
+// pictures are the window's and the high-resolution table's. Throws MorvaError when its tables would not fit
+// in available bytes on the given threads.
 std::optional<PicturePlan> MakePicturePlan(const ExportRequest& request, const Scene& scene,
                                            const ColourTable& palette, int threads, std::uint64_t available);
 

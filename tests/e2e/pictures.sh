@@ -146,6 +146,8 @@ refused 1 "$work/gaps" --picture "$work/huge.png" --size 16384x16384 --supersamp
 grep -q "needs .* GB of memory" "$work/log" || fail "the refusal of a huge picture does not say what it needs"
 refused 2 "$work/gaps" --picture "$work/p.png" --size 16385x100
 refused 1 "$work/gaps" --picture "$work/p.bmp" --colour-by map
+refused 1 "$work/fern" --hires-picture "$work/hd.bmp" --colour-by map
+refused 1 "$work/fern" --picture "$work/p.png" --hires-picture "$work/hd.png" --tone log
 # A styled picture with every option on: the same bytes on 1, 2 and 3 threads.
 for j in 1 2 3; do
   run "$work/fern" --picture "$work/styled$j.png" --size 301x217 --supersample 3 --tone log --gamma 2.2 \
@@ -153,5 +155,17 @@ for j in 1 2 3; do
 done
 cmp "$work/styled1.png" "$work/styled2.png" && cmp "$work/styled1.png" "$work/styled3.png" ||
   fail "the styled picture differs between thread counts"
-[ ! -e "$work/picture.jpg" ] && [ ! -e "$work/hd.png" ] && [ ! -e "$work/p.png" ] && [ ! -e "$work/huge.png" ] || fail "a refused picture was written"
+# The styled high-resolution picture is the same view at 4x: the picture of
+# --size 2560x1920, on 1, 2 and 3 threads.
+hires_style=(--supersample 2 --tone log --gamma 2.2 --exposure auto --colour-by map --palette magma)
+for j in 1 2 3; do
+  run "$work/fern" --hires-picture "$work/styled-hd$j.png" "${hires_style[@]}" -j $j
+done
+run "$work/fern" --picture "$work/styled-2560.png" --size 2560x1920 "${hires_style[@]}"
+cmp "$work/styled-hd1.png" "$work/styled-hd2.png" && cmp "$work/styled-hd1.png" "$work/styled-hd3.png" ||
+  fail "the styled high-resolution picture differs between thread counts"
+cmp "$work/styled-hd1.png" "$work/styled-2560.png" || fail "--hires-picture is not the picture of --size 2560x1920"
+cmp -s "$work/styled-hd1.png" "$work/green-hd.png" && fail "--hires-picture ignored the picture options"
+[ ! -e "$work/picture.jpg" ] && [ ! -e "$work/hd.png" ] && [ ! -e "$work/p.png" ] && [ ! -e "$work/huge.png" ] &&
+  [ ! -e "$work/hd.bmp" ] || fail "a refused picture was written"
 echo "picture end-to-end checks passed"

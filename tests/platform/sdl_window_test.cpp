@@ -240,6 +240,38 @@ TEST_F(SdlWindowTest, ShowsPictureThroughColourTableBottomRowFirst) {
     EXPECT_EQ(PictureAreaMismatches(screen, kBlack), 0);
 }
 
+// A true-colour picture whose every pixel differs from its neighbours,
+// bottom row first, and the colour of its pixel (x, y).
+std::vector<std::uint8_t> TrueColourPattern() {
+    std::vector<std::uint8_t> rgb;
+    for (int y = 0; y < kPictureHeight; ++y) {
+        for (int x = 0; x < kPictureWidth; ++x)
+            rgb.insert(rgb.end(), {static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y),
+                                   static_cast<std::uint8_t>(x * 5 + y * 11)});
+    }
+    return rgb;
+}
+Rgb TrueColourAt(const std::vector<std::uint8_t>& rgb, int x, int y) {
+    const std::uint8_t* pixel = &rgb[(static_cast<std::size_t>(y) * kPictureWidth + x) * 3];
+    return {pixel[0], pixel[1], pixel[2]};
+}
+
+TEST_F(SdlWindowTest, ShowsATrueColourPictureInPlaceOfTheEightBitOne) {
+    window_->Show();
+    const std::vector<std::uint8_t> rgb = TrueColourPattern();
+    window_->ShowTrueColour(rgb);
+    PictureByte(0, 0) = 200;  // no longer shown
+    window_->Repaint();
+    const Screen screen = ReadScreen(handle_);
+    int mismatches = 0;
+    for (int y = 0; y < kPictureHeight; ++y) {
+        for (int x = 0; x < kPictureWidth; ++x)
+            mismatches += screen.At(x, kPictureHeight - 1 - y) == TrueColourAt(rgb, x, y) ? 0 : 1;
+    }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_EQ(screen.At(0, 480), kStrip);
+}
+
 TEST(SdlWindowZoom, EveryPixelBecomesASquareOfItsExactColour) {
     if (!HoldDisplay()) GTEST_SKIP() << "no display; run under xvfb-run";
     SdlWindowOptions options;
@@ -277,6 +309,18 @@ TEST(SdlWindowZoom, EveryPixelBecomesASquareOfItsExactColour) {
     }
     EXPECT_GT(firstLine, 400);
     EXPECT_GT(secondLine, 400);
+
+    // A true-colour picture is zoomed alike.
+    const std::vector<std::uint8_t> rgb = TrueColourPattern();
+    window->ShowTrueColour(rgb);
+    window->Repaint();
+    const Screen coloured = ReadScreen(SdlWindowHandle(*window));
+    mismatches = 0;
+    for (int y = 0; y < 2 * kPictureHeight; ++y) {
+        for (int x = 0; x < 2 * kPictureWidth; ++x)
+            mismatches += coloured.At(x, y) == TrueColourAt(rgb, x / 2, kPictureHeight - 1 - y / 2) ? 0 : 1;
+    }
+    EXPECT_EQ(mismatches, 0);
 }
 
 TEST(SdlWindowZoom, LongLabelLinesShowWholeInASmallerSize) {

@@ -114,6 +114,38 @@ TEST(PictureTone, TheWindowUsesTheCurveOfTheSavedPicture) {
         EXPECT_EQ(ToneHitTable(cells.data(), cells.size(), 7, tone), TonePicture(table, frame, 1, 7, tone));
 }
 
+TEST(PictureTone, TheWindowShowsTheViewOfAPictureOfAnySize) {
+    // Each pixel of an RGB picture holds its own column and row; the
+    // window's pixel takes the one under its centre where the frame puts
+    // the 640 x 480 view: all of a 640 x 480 picture, every other pixel of
+    // one twice its size, and the centred middle of a wider one.
+    auto picture = [](int w, int h) {
+        std::vector<std::uint8_t> rgb;
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                rgb.insert(rgb.end(), {static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(x >> 8),
+                                       static_cast<std::uint8_t>(y)});
+            }
+        }
+        return rgb;
+    };
+    struct Case {
+        int w, h, zoom, left;
+    };
+    for (const Case c : {Case{640, 480, 1, 0}, Case{1280, 960, 2, 0}, Case{1921, 960, 2, 320}}) {
+        const PictureFrame frame = MakePictureFrame({c.w, c.h, 1}, 45, 45, 320, 15);
+        const std::vector<std::uint8_t> view = ViewOfPicture(picture(c.w, c.h), frame, 3);
+        ASSERT_EQ(view.size(), 640u * 480u * 3u);
+        for (const auto& [x, y] :
+             {std::pair{0, 0}, std::pair{1, 0}, std::pair{639, 479}, std::pair{317, 5}}) {
+            const std::uint8_t* pixel = &view[(static_cast<std::size_t>(y) * 640 + x) * 3];
+            const int column = c.left + x * c.zoom + c.zoom / 2, row = y * c.zoom + c.zoom / 2;
+            EXPECT_EQ(pixel[0] + 256 * pixel[1], column) << c.w << " x " << c.h << " at " << x << ", " << y;
+            EXPECT_EQ(pixel[2], row % 256) << c.w << " x " << c.h << " at " << x << ", " << y;
+        }
+    }
+}
+
 TEST(PictureCounts, WrapsAndTakeBacksInAnyOrderGiveTheExactSum) {
     PictureCounts a(2, true), b(2, true);
     const MapColour white{255, 255, 255};
