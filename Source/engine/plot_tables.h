@@ -44,6 +44,11 @@ struct PlotMapping {
     Lanes scale4, offset4;  // the same, times kHiResFactor
     Lanes windowMin, windowMax;
     std::uint8_t hitValue;
+    // The products whose cell the lanes give at once, low <= product < high
+    // (the rest take the exact conversion), and how: for the screen table
+    // and, with the 4 suffix, the high-resolution one.
+    Lanes low, high, low4, high4;
+    CellLayout layout, layout4;
 };
 
 // The session's own tables. High-resolution plots add to 16-bit cells of
@@ -190,11 +195,9 @@ struct PlotSink {
         static_assert((kEchoStride & (kEchoStride - 1)) == 0);
         if constexpr (HiRes) {
             if (!StrictlyInside(m.windowMin, xy, m.windowMax)) return;
-            std::int32_t x4, y4;
             const Lanes product = m.scale4 * xy;
-            if (FloorPlusOffset(product, m.offset4, x4, y4) && static_cast<std::uint32_t>(x4) < kHiResWidth &&
-                static_cast<std::uint32_t>(y4) < kHiResHeight) {
-                Gather(static_cast<std::size_t>(y4) * kHiResWidth + static_cast<std::size_t>(x4));
+            if (WithinRange(m.low4, product, m.high4)) {
+                Gather(CellOf(product, m.layout4));
             } else {
                 const std::int64_t cell = ExactCell(product, m.offset4, kHiResWidth, kHiResHeight);
                 if (cell == kOffPicture) {
@@ -205,12 +208,10 @@ struct PlotSink {
             }
             if ((step & (kEchoStride - 1)) != 0) return;
         }
-        std::int32_t px, py;
         const Lanes product = m.scale * xy;
         std::int64_t cell;
-        if (FloorPlusOffset(product, m.offset, px, py) && static_cast<std::uint32_t>(px) < kHitWidth &&
-            static_cast<std::uint32_t>(py) < kHitHeight) {
-            cell = std::int64_t{py} * kHitWidth + px;
+        if (WithinRange(m.low, product, m.high)) {
+            cell = CellOf(product, m.layout);
         } else {
             cell = ExactCell(product, m.offset, kHitWidth, kHitHeight);
             if (cell == kOffPicture) tables.CountOff();
