@@ -174,7 +174,10 @@ struct PlotSink {
     std::uint32_t cells[kBatch];
     int gathered = 0;
 
-    [[gnu::always_inline]] void Take(const MapState& s, int, int step) { Plot(s.xy, step); }
+    [[gnu::always_inline]] void Take(const MapState& s, int, int step) { Plot<true>(s.xy, step); }
+    // For a walk that calls Finish at least every kBatch steps: no test of
+    // the room left.
+    [[gnu::always_inline]] void TakeInBatch(const MapState& s, int, int step) { Plot<false>(s.xy, step); }
     void Finish() {
         for (int i = 0; i < gathered; ++i) {
             if constexpr (HiRes) {
@@ -185,11 +188,16 @@ struct PlotSink {
         }
         gathered = 0;
     }
+    template <bool Checked>
     [[gnu::always_inline]] void Gather(std::size_t cell) {
         cells[gathered] = static_cast<std::uint32_t>(cell);
-        if (++gathered == kBatch) Finish();
+        ++gathered;
+        if constexpr (Checked) {
+            if (gathered == kBatch) Finish();
+        }
     }
 
+    template <bool Checked>
     [[gnu::always_inline]] void Plot(Lanes xy, int step) {
         const PlotMapping& m = mapping;
         static_assert((kEchoStride & (kEchoStride - 1)) == 0);
@@ -197,14 +205,14 @@ struct PlotSink {
             if (!StrictlyInside(m.windowMin, xy, m.windowMax)) return;
             const Lanes product = m.scale4 * xy;
             if (WithinRange(m.low4, product, m.high4)) {
-                Gather(CellOf(product, m.layout4));
+                Gather<Checked>(CellOf(product, m.layout4));
             } else {
                 const std::int64_t cell = ExactCell(product, m.offset4, kHiResWidth, kHiResHeight);
                 if (cell == kOffPicture) {
                     tables.CountOff();
                     return;  // and no echo
                 }
-                if (cell >= 0) Gather(static_cast<std::size_t>(cell));
+                if (cell >= 0) Gather<Checked>(static_cast<std::size_t>(cell));
             }
             if ((step & (kEchoStride - 1)) != 0) return;
         }
@@ -220,7 +228,7 @@ struct PlotSink {
         if constexpr (HiRes) {
             tables.AddHitCell(static_cast<std::size_t>(cell), m.hitValue);  // an echo: one step in 16
         } else {
-            Gather(static_cast<std::size_t>(cell));
+            Gather<Checked>(static_cast<std::size_t>(cell));
         }
     }
 };
