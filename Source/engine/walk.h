@@ -27,6 +27,14 @@ struct FastDraws {
     int Next() { return picker.Pick(RandomLong(seed)); }
 };
 
+// The fast selection's draws of one of several chains that share a band
+// table: the chains need one copy of it between them.
+struct SharedDraws {
+    const FastSelection::Picker* picker;
+    std::int32_t seed;
+    int Next() { return picker->Pick(RandomLong(seed)); }
+};
+
 // The standard-speed selection's draws, from the platform's generator.
 struct StandardDraws {
     const Scene* scene;
@@ -102,13 +110,15 @@ inline std::int64_t Walk(Draws& draws, const Maps& maps, MapState& state, Sink& 
 
 // Two independent walks of count steps each, step by step side by side in
 // one thread: each step of a chain waits for the one before it, and the
-// other chain's step fills that wait.
+// other chain's step fills that wait. Both draw from one scene's band table.
 template <class Maps, class Sink>
 inline void WalkTwo(FastDraws& drawsA, FastDraws& drawsB, const Maps& maps, MapState& stateA,
                     MapState& stateB, Sink& sinkA, Sink& sinkB, std::int64_t firstA, std::int64_t firstB,
                     std::int64_t count) {
     int stepA = static_cast<int>(firstA % kGroupSteps), stepB = static_cast<int>(firstB % kGroupSteps);
-    FastDraws da = drawsA, db = drawsB;
+    // Both draw from the same band table.
+    const FastSelection::Picker picker = drawsA.picker;
+    SharedDraws da{&picker, drawsA.seed}, db{&picker, drawsB.seed};
     const auto apply = maps.Hot();
     MapState a = stateA, b = stateB;
     Sink sa = sinkA, sb = sinkB;
@@ -136,8 +146,8 @@ inline void WalkTwo(FastDraws& drawsA, FastDraws& drawsB, const Maps& maps, MapS
     }
     FinishSink(sa);
     FinishSink(sb);
-    drawsA = da;
-    drawsB = db;
+    drawsA.seed = da.seed;
+    drawsB.seed = db.seed;
     stateA = a;
     stateB = b;
     sinkA = sa;
