@@ -6,8 +6,10 @@ FastScene::FastScene(const Scene& s)
     : scene(s),
       highSpeed(s.settings.HighSpeed),
       hiRes(s.settings.HiRes),
-      allAffine(AllAffine(s)),
+      oneKind(OneKind(s)),
       affineMaps(s),
+      projectiveMaps(s),
+      quadraticMaps(s),
       mixedMaps(s),
       mapping(s.settings) {
     if (highSpeed) selection.emplace(s);

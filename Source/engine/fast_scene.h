@@ -19,8 +19,10 @@ struct FastScene {
     bool highSpeed;
     bool hiRes;
     std::optional<FastSelection> selection;  // with the fast selection
-    bool allAffine;
-    AffineMaps affineMaps;
+    int oneKind;                             // see OneKind
+    OneKindMaps<kAffine> affineMaps;
+    OneKindMaps<kProjective> projectiveMaps;
+    OneKindMaps<kQuadratic> quadraticMaps;
     MixedMaps mixedMaps;
     PlotMapping mapping;
 
@@ -35,10 +37,19 @@ struct FastScene {
                 f(maps, std::false_type{});
             }
         };
-        if (allAffine) {
-            withMaps(affineMaps);
-        } else {
-            withMaps(mixedMaps);
+        switch (oneKind) {
+            case kAffine:
+                withMaps(affineMaps);
+                break;
+            case kProjective:
+                withMaps(projectiveMaps);
+                break;
+            case kQuadratic:
+                withMaps(quadraticMaps);
+                break;
+            default:
+                withMaps(mixedMaps);
+                break;
         }
     }
 };

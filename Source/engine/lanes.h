@@ -55,22 +55,33 @@ inline bool SameBits(Lanes a, Lanes b) {
     return _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_castpd_si128(a.v), _mm_castpd_si128(b.v))) == 0xFFFF;
 }
 
-// floor(product) + offset in each lane as a 32-bit integer, for products
-// whose magnitude is below 2^31 (truncation is exact there, and so is the
-// sum in double); false otherwise, and the caller takes the exact scalar
-// conversion. A sum outside 32 bits converts to INT32_MIN, which no table
-// accepts, so the caller's bounds test sends it to the exact path as well.
-inline bool FloorPlusOffset(Lanes product, Lanes offset, std::int32_t& lane0, std::int32_t& lane1) {
-    const __m128d absMask = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll));
-    const __m128d limit = _mm_set1_pd(2147483648.0);
-    if (_mm_movemask_pd(_mm_cmplt_pd(_mm_and_pd(product.v, absMask), limit)) != 3) return false;
-    const __m128d truncated = _mm_cvtepi32_pd(_mm_cvttpd_epi32(product.v));
-    const __m128d floored =
-        _mm_sub_pd(truncated, _mm_and_pd(_mm_cmpgt_pd(truncated, product.v), _mm_set1_pd(1.0)));
-    const __m128i pixels = _mm_cvttpd_epi32(_mm_add_pd(floored, offset.v));
-    lane0 = _mm_cvtsi128_si32(pixels);
-    lane1 = _mm_cvtsi128_si32(_mm_shuffle_epi32(pixels, 1));
-    return true;
+// A table's columns and its pixel offsets, as the cell below needs them.
+struct CellLayout {
+    __m128i offsets;  // 32-bit [OffsetX, OffsetY, 0, 0]
+    __m128i stride;   // 16-bit [1, width, 0, ...]
+};
+
+inline CellLayout MakeCellLayout(std::int32_t offsetX, std::int32_t offsetY, int width) {
+    return {_mm_set_epi32(0, 0, offsetY, offsetX),
+            _mm_set_epi16(0, 0, 0, 0, 0, 0, static_cast<short>(width), 1)};
+}
+
+// low <= a < high in both lanes; false for NaN.
+inline bool WithinRange(Lanes low, Lanes a, Lanes high) {
+    return _mm_movemask_pd(_mm_and_pd(_mm_cmple_pd(low.v, a.v), _mm_cmplt_pd(a.v, high.v))) == 3;
+}
+
+// The cell (floor(y) + OffsetY) * width + floor(x) + OffsetX of a product
+// whose lanes are below 2^31 in magnitude and whose pixels lie in the table
+// (width below 2^15): truncation is exact there, one less where it rounded
+// up; the pixels fit 16 bits and one multiply-add gives the cell.
+inline std::uint32_t CellOf(Lanes product, const CellLayout& layout) {
+    const __m128i truncated = _mm_cvttpd_epi32(product.v);
+    const __m128i roundedUp =
+        _mm_shuffle_epi32(_mm_castpd_si128(_mm_cmplt_pd(product.v, _mm_cvtepi32_pd(truncated))), 0x08);
+    const __m128i pixels = _mm_add_epi32(_mm_add_epi32(truncated, roundedUp), layout.offsets);
+    return static_cast<std::uint32_t>(
+        _mm_cvtsi128_si32(_mm_madd_epi16(_mm_packs_epi32(pixels, pixels), layout.stride)));
 }
 
 #else
@@ -101,17 +112,27 @@ inline bool StrictlyInside(Lanes low, Lanes a, Lanes high) {
 
 inline bool SameBits(Lanes a, Lanes b) { return std::memcmp(&a, &b, sizeof(Lanes)) == 0; }
 
-inline bool FloorPlusOffset(Lanes product, Lanes offset, std::int32_t& lane0, std::int32_t& lane1) {
-    auto convert = [](double p, double o, std::int32_t& pixel) {
-        if (!(p > -2147483648.0 && p < 2147483648.0)) return false;
-        std::int64_t whole = static_cast<std::int64_t>(p);  // truncation...
-        whole -= static_cast<double>(whole) > p;            // ...made a floor
-        whole += static_cast<std::int64_t>(o);
-        if (whole < INT32_MIN || whole > INT32_MAX) return false;
-        pixel = static_cast<std::int32_t>(whole);
-        return true;
+struct CellLayout {
+    std::int32_t offsetX, offsetY;
+    int width;
+};
+
+inline CellLayout MakeCellLayout(std::int32_t offsetX, std::int32_t offsetY, int width) {
+    return {offsetX, offsetY, width};
+}
+
+inline bool WithinRange(Lanes low, Lanes a, Lanes high) {
+    return low.lane0 <= a.lane0 && a.lane0 < high.lane0 && low.lane1 <= a.lane1 && a.lane1 < high.lane1;
+}
+
+inline std::uint32_t CellOf(Lanes product, const CellLayout& layout) {
+    auto pixel = [](double p, std::int32_t offset) {
+        std::int32_t whole = static_cast<std::int32_t>(p);
+        whole -= static_cast<double>(whole) > p;
+        return whole + offset;
     };
-    return convert(product.lane0, offset.lane0, lane0) && convert(product.lane1, offset.lane1, lane1);
+    return static_cast<std::uint32_t>(pixel(product.lane1, layout.offsetY) * layout.width +
+                                      pixel(product.lane0, layout.offsetX));
 }
 
 #endif

@@ -26,14 +26,6 @@ PackedMap PackMap(const TransformRec& record) {
     return m;
 }
 
-AffineMaps::AffineMaps(const Scene& scene) {
-    const int used = UsedTransforms(scene.settings);
-    for (int k = 0; k < used; ++k) {
-        const PackedMap m = PackMap(scene.transforms[static_cast<std::size_t>(k)]);
-        maps_.push_back({{m.c[0], m.c[1], m.c[2]}});
-    }
-}
-
 MixedMaps::MixedMaps(const Scene& scene) {
     const int used = UsedTransforms(scene.settings);
     for (int k = 0; k < used; ++k) {
@@ -42,12 +34,15 @@ MixedMaps::MixedMaps(const Scene& scene) {
     }
 }
 
-bool AllAffine(const Scene& scene) {
+int OneKind(const Scene& scene) {
     const int used = UsedTransforms(scene.settings);
+    int kind = -1;
     for (int k = 0; k < used; ++k) {
-        if (scene.transforms[static_cast<std::size_t>(k)].Kind != kAffine) return false;
+        const int own = scene.transforms[static_cast<std::size_t>(k)].Kind;
+        if (own > kQuadratic || (k > 0 && own != kind)) return -1;
+        kind = own;
     }
-    return true;
+    return kind;
 }
 
 }  // namespace morva

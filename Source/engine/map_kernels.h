@@ -85,24 +85,56 @@ PackedMap PackMap(const TransformRec& record);
     s.xy = WhereDivisible(s.den, numerator / s.den, s.xy);
 }
 
-// Maps of a scene in which every record in use is affine: no dispatch.
-class AffineMaps {
+// The number of coefficient pairs a kind's map reads.
+constexpr int PairsOf(TransformKind kind) { return kind == kAffine ? 3 : 6; }
+
+// A kind's map on the lanes.
+template <TransformKind Kind>
+[[gnu::always_inline]] inline void ApplyKind(const Lanes* c, MapState& s) {
+    if constexpr (Kind == kAffine) {
+        ApplyAffine(c, s);
+    } else if constexpr (Kind == kProjective) {
+        ApplyProjective(c, s);
+    } else {
+        ApplyQuadratic(c, s);
+    }
+}
+
+// The kind of every record in use, or -1 where they differ, one is of no
+// kind the loop knows, or there are none.
+int OneKind(const Scene& scene);
+
+// Maps of a scene in which every record in use is of one kind: no dispatch,
+// and each map takes only the pairs its kind reads. Empty for a scene of any
+// other kinds.
+template <TransformKind Kind>
+class OneKindMaps {
 public:
-    explicit AffineMaps(const Scene& scene);
-    struct Affine {
-        Lanes c[3];
+    explicit OneKindMaps(const Scene& scene) {
+        const int used = OneKind(scene) == Kind ? UsedTransforms(scene.settings) : 0;
+        for (int k = 0; k < used; ++k) {
+            const PackedMap m = PackMap(scene.transforms[static_cast<std::size_t>(k)]);
+            Packed p;
+            for (int i = 0; i < PairsOf(Kind); ++i) p.c[i] = m.c[i];
+            maps_.push_back(p);
+        }
+    }
+    struct Packed {
+        Lanes c[PairsOf(Kind)];
     };
     // What the loop reads, as a value the compiler can keep in registers.
     struct View {
-        const Affine* maps;
-        [[gnu::always_inline]] void Apply(int k, MapState& s) const { ApplyAffine(maps[k].c, s); }
+        const Packed* maps;
+        [[gnu::always_inline]] void Apply(int k, MapState& s) const { ApplyKind<Kind>(maps[k].c, s); }
     };
     View Hot() const { return {maps_.data()}; }
     void Apply(int k, MapState& s) const { Hot().Apply(k, s); }
 
 private:
-    std::vector<Affine> maps_;
+    std::vector<Packed> maps_;
 };
+
+using AffineMaps = OneKindMaps<kAffine>;
 
 // Maps of any kinds, dispatched on each record's kind; a kind the scene file
 // cannot write applies nothing, as in the reference loop.
@@ -136,8 +168,5 @@ private:
     std::vector<std::uint8_t> kinds_;
     std::vector<PackedMap> maps_;
 };
-
-// Every record in use is affine.
-bool AllAffine(const Scene& scene);
 
 }  // namespace morva

@@ -19,7 +19,27 @@ PlotMapping::PlotMapping(const SceneSettings& s)
                         static_cast<double>(std::int64_t{kHiResFactor} * s.OffsetY))),
       windowMin(MakeLanes(s.HiResXMin, s.HiResYMin)),
       windowMax(MakeLanes(s.HiResXMax, s.HiResYMax)),
-      hitValue(s.HitValue) {}
+      hitValue(s.HitValue),
+      layout(MakeCellLayout(s.OffsetX, s.OffsetY, kHitWidth)),
+      layout4(MakeCellLayout(kHiResFactor * s.OffsetX, kHiResFactor * s.OffsetY, kHiResWidth)) {
+    // The offsets are whole numbers: floor(p) + offset is in [0, size) just
+    // when -offset <= p < size - offset, and within 2^31 - 1 the truncation
+    // the lanes take is exact.
+    auto bounds = [](std::int64_t shift, int size, double& from, double& to) {
+        constexpr double kLimit = 2147483647.0;
+        from = std::max(static_cast<double>(-shift), -kLimit);
+        to = std::min(static_cast<double>(size - shift), kLimit);
+    };
+    double lx, hx, ly, hy;
+    bounds(s.OffsetX, kHitWidth, lx, hx);
+    bounds(s.OffsetY, kHitHeight, ly, hy);
+    low = MakeLanes(lx, ly);
+    high = MakeLanes(hx, hy);
+    bounds(std::int64_t{kHiResFactor} * s.OffsetX, kHiResWidth, lx, hx);
+    bounds(std::int64_t{kHiResFactor} * s.OffsetY, kHiResHeight, ly, hy);
+    low4 = MakeLanes(lx, ly);
+    high4 = MakeLanes(hx, hy);
+}
 
 std::int64_t ExactCell(Lanes product, Lanes offset, int width, int height) {
     // Row first, as the reference loop converts them; either failing puts

@@ -44,6 +44,11 @@ struct PlotMapping {
     Lanes scale4, offset4;  // the same, times kHiResFactor
     Lanes windowMin, windowMax;
     std::uint8_t hitValue;
+    // The products whose cell the lanes give at once, low <= product < high
+    // (the rest take the exact conversion), and how: for the screen table
+    // and, with the 4 suffix, the high-resolution one.
+    Lanes low, high, low4, high4;
+    CellLayout layout, layout4;
 };
 
 // The session's own tables. High-resolution plots add to 16-bit cells of
@@ -169,7 +174,10 @@ struct PlotSink {
     std::uint32_t cells[kBatch];
     int gathered = 0;
 
-    [[gnu::always_inline]] void Take(const MapState& s, int, int step) { Plot(s.xy, step); }
+    [[gnu::always_inline]] void Take(const MapState& s, int, int step) { Plot<true>(s.xy, step); }
+    // For a walk that calls Finish at least every kBatch steps: no test of
+    // the room left.
+    [[gnu::always_inline]] void TakeInBatch(const MapState& s, int, int step) { Plot<false>(s.xy, step); }
     void Finish() {
         for (int i = 0; i < gathered; ++i) {
             if constexpr (HiRes) {
@@ -180,37 +188,38 @@ struct PlotSink {
         }
         gathered = 0;
     }
+    template <bool Checked>
     [[gnu::always_inline]] void Gather(std::size_t cell) {
         cells[gathered] = static_cast<std::uint32_t>(cell);
-        if (++gathered == kBatch) Finish();
+        ++gathered;
+        if constexpr (Checked) {
+            if (gathered == kBatch) Finish();
+        }
     }
 
+    template <bool Checked>
     [[gnu::always_inline]] void Plot(Lanes xy, int step) {
         const PlotMapping& m = mapping;
         static_assert((kEchoStride & (kEchoStride - 1)) == 0);
         if constexpr (HiRes) {
             if (!StrictlyInside(m.windowMin, xy, m.windowMax)) return;
-            std::int32_t x4, y4;
             const Lanes product = m.scale4 * xy;
-            if (FloorPlusOffset(product, m.offset4, x4, y4) && static_cast<std::uint32_t>(x4) < kHiResWidth &&
-                static_cast<std::uint32_t>(y4) < kHiResHeight) {
-                Gather(static_cast<std::size_t>(y4) * kHiResWidth + static_cast<std::size_t>(x4));
+            if (WithinRange(m.low4, product, m.high4)) {
+                Gather<Checked>(CellOf(product, m.layout4));
             } else {
                 const std::int64_t cell = ExactCell(product, m.offset4, kHiResWidth, kHiResHeight);
                 if (cell == kOffPicture) {
                     tables.CountOff();
                     return;  // and no echo
                 }
-                if (cell >= 0) Gather(static_cast<std::size_t>(cell));
+                if (cell >= 0) Gather<Checked>(static_cast<std::size_t>(cell));
             }
             if ((step & (kEchoStride - 1)) != 0) return;
         }
-        std::int32_t px, py;
         const Lanes product = m.scale * xy;
         std::int64_t cell;
-        if (FloorPlusOffset(product, m.offset, px, py) && static_cast<std::uint32_t>(px) < kHitWidth &&
-            static_cast<std::uint32_t>(py) < kHitHeight) {
-            cell = std::int64_t{py} * kHitWidth + px;
+        if (WithinRange(m.low, product, m.high)) {
+            cell = CellOf(product, m.layout);
         } else {
             cell = ExactCell(product, m.offset, kHitWidth, kHitHeight);
             if (cell == kOffPicture) tables.CountOff();
@@ -219,7 +228,7 @@ struct PlotSink {
         if constexpr (HiRes) {
             tables.AddHitCell(static_cast<std::size_t>(cell), m.hitValue);  // an echo: one step in 16
         } else {
-            Gather(static_cast<std::size_t>(cell));
+            Gather<Checked>(static_cast<std::size_t>(cell));
         }
     }
 };

@@ -9,6 +9,7 @@
 // before a step when it says so; one with a Finish() is finished when the
 // walk ends.
 
+#include <algorithm>
 #include <cstdint>
 
 #include "engine/iteration_group.h"
@@ -26,6 +27,14 @@ struct FastDraws {
     int Next() { return picker.Pick(RandomLong(seed)); }
 };
 
+// The fast selection's draws of one of several chains that share a band
+// table: the chains need one copy of it between them.
+struct SharedDraws {
+    const FastSelection::Picker* picker;
+    std::int32_t seed;
+    int Next() { return picker->Pick(RandomLong(seed)); }
+};
+
 // The standard-speed selection's draws, from the platform's generator.
 struct StandardDraws {
     const Scene* scene;
@@ -39,12 +48,25 @@ inline void FinishSink(Sink& sink) {
     if constexpr (requires { sink.Finish(); }) sink.Finish();
 }
 
+// A sink that gathers its work and can take up to kBatch steps between two
+// calls of Finish without testing for room (TakeInBatch).
+template <class Sink>
+concept BatchedSink = requires(Sink& sink, const MapState& s) {
+    Sink::kBatch;
+    sink.TakeInBatch(s, 0, 0);
+    sink.Finish();
+};
+
 // One step: draw, select, map, hand over.
-template <class Draws, class Apply, class Sink>
+template <bool InBatch = false, class Draws, class Apply, class Sink>
 [[gnu::always_inline]] inline void Step(Draws& draws, const Apply& apply, MapState& s, Sink& sink, int step) {
     const int k = draws.Next();
     if (k >= 0) apply.Apply(k, s);
-    sink.Take(s, k, step);
+    if constexpr (InBatch) {
+        sink.TakeInBatch(s, k, step);
+    } else {
+        sink.Take(s, k, step);
+    }
 }
 
 // Runs up to count steps from global step index first (its place in its
@@ -60,14 +82,26 @@ inline std::int64_t Walk(Draws& draws, const Maps& maps, MapState& state, Sink& 
     MapState s = state;
     Sink localSink = sink;
     std::int64_t j = 0;
-    for (; j < count; ++j) {
-        if constexpr (requires { localSink.Done(s); }) {
-            if (localSink.Done(s)) break;
+    if constexpr (BatchedSink<Sink>) {
+        localSink.Finish();  // it starts empty
+        while (j < count) {
+            const std::int64_t end = std::min(count, j + Sink::kBatch);
+            for (; j < end; ++j) {
+                Step<true>(localDraws, apply, s, localSink, step);
+                if (++step == kGroupSteps) step = 0;
+            }
+            localSink.Finish();
         }
-        Step(localDraws, apply, s, localSink, step);
-        if (++step == kGroupSteps) step = 0;
+    } else {
+        for (; j < count; ++j) {
+            if constexpr (requires { localSink.Done(s); }) {
+                if (localSink.Done(s)) break;
+            }
+            Step(localDraws, apply, s, localSink, step);
+            if (++step == kGroupSteps) step = 0;
+        }
+        FinishSink(localSink);
     }
-    FinishSink(localSink);
     draws = localDraws;
     state = s;
     sink = localSink;
@@ -76,26 +110,44 @@ inline std::int64_t Walk(Draws& draws, const Maps& maps, MapState& state, Sink& 
 
 // Two independent walks of count steps each, step by step side by side in
 // one thread: each step of a chain waits for the one before it, and the
-// other chain's step fills that wait.
+// other chain's step fills that wait. Both draw from one scene's band table.
 template <class Maps, class Sink>
 inline void WalkTwo(FastDraws& drawsA, FastDraws& drawsB, const Maps& maps, MapState& stateA,
                     MapState& stateB, Sink& sinkA, Sink& sinkB, std::int64_t firstA, std::int64_t firstB,
                     std::int64_t count) {
     int stepA = static_cast<int>(firstA % kGroupSteps), stepB = static_cast<int>(firstB % kGroupSteps);
-    FastDraws da = drawsA, db = drawsB;
+    // Both draw from the same band table.
+    const FastSelection::Picker picker = drawsA.picker;
+    SharedDraws da{&picker, drawsA.seed}, db{&picker, drawsB.seed};
     const auto apply = maps.Hot();
     MapState a = stateA, b = stateB;
     Sink sa = sinkA, sb = sinkB;
-    for (std::int64_t j = 0; j < count; ++j) {
-        Step(da, apply, a, sa, stepA);
-        Step(db, apply, b, sb, stepB);
-        if (++stepA == kGroupSteps) stepA = 0;
-        if (++stepB == kGroupSteps) stepB = 0;
+    if constexpr (BatchedSink<Sink>) {
+        sa.Finish();  // they start empty
+        sb.Finish();
+        for (std::int64_t j = 0; j < count;) {
+            const std::int64_t end = std::min(count, j + Sink::kBatch);
+            for (; j < end; ++j) {
+                Step<true>(da, apply, a, sa, stepA);
+                Step<true>(db, apply, b, sb, stepB);
+                if (++stepA == kGroupSteps) stepA = 0;
+                if (++stepB == kGroupSteps) stepB = 0;
+            }
+            sa.Finish();
+            sb.Finish();
+        }
+    } else {
+        for (std::int64_t j = 0; j < count; ++j) {
+            Step(da, apply, a, sa, stepA);
+            Step(db, apply, b, sb, stepB);
+            if (++stepA == kGroupSteps) stepA = 0;
+            if (++stepB == kGroupSteps) stepB = 0;
+        }
     }
     FinishSink(sa);
     FinishSink(sb);
-    drawsA = da;
-    drawsB = db;
+    drawsA.seed = da.seed;
+    drawsB.seed = db.seed;
     stateA = a;
     stateB = b;
     sinkA = sa;

@@ -57,13 +57,22 @@ TEST(MapKernels, EveryKindGivesTheScalarMapsBits) {
                 << Lane1(s.xy) << ") den " << Lane1(s.den) << ", expected (" << expected.X << ", "
                 << expected.Y << ") den " << expected.Den;
         }
-        if (scene.transforms[0].Kind == kAffine) {
-            const AffineMaps affine(scene);
+        // Each kind alone, as the maps of a scene of that one kind.
+        for (int kind = 0; kind < 3; ++kind) {
+            Scene alone;
+            alone.settings.TransformCount = 1;
+            alone.transforms[0] = scene.transforms[kind];
             PointState expected = p;
-            ApplyTransform(expected, scene.transforms[0]);
-            MapState s = ToMapState(p);
-            affine.Apply(0, s);
-            ASSERT_TRUE(SameBits(ToPointState(s), expected));
+            ApplyTransform(expected, alone.transforms[0]);
+            auto apply = [&](const auto& kindMaps) {
+                MapState s = ToMapState(p);
+                kindMaps.Apply(0, s);
+                return ToPointState(s);
+            };
+            const PointState got = kind == kAffine       ? apply(OneKindMaps<kAffine>(alone))
+                                   : kind == kProjective ? apply(OneKindMaps<kProjective>(alone))
+                                                         : apply(OneKindMaps<kQuadratic>(alone));
+            ASSERT_TRUE(SameBits(got, expected)) << "kind " << kind << " alone";
         }
     }
 }
