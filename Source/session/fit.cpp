@@ -10,10 +10,10 @@
 #include "raster/raster.h"
 #include "scene/fields.h"
 #include "scene/scene_lines.h"
-#include "session/frm_morva.h"
 #include "session/render_report.h"
 #include "session/scene_save.h"
 #include "session/scene_source.h"
+#include "session/session_config.h"
 
 namespace morva {
 

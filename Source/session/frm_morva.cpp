@@ -110,10 +110,9 @@ void FrmMorva::ToneWindowAsAsked() {
     if (config_.exports.style.colourByMap && window_.ShowsTrueColour()) {
         if (PictureCounts* picture = renderer_->Picture()) {
             const SceneSettings& s = scene_.settings;
-            const PictureFrame frame = MakePictureFrame(*StyledPictureSize(config_.exports), s.ScaleX,
-                                                        s.ScaleY, s.OffsetX, s.OffsetY);
+            const PictureFrame frame = StyledPictureFrame(config_.exports, s);
             const std::vector<std::uint8_t> pixels =
-                TonePicture(*picture, frame, s.HitValue, tone.exposure ? tone.exposure : s.Exposure, tone);
+                TonePicture(*picture, frame, s.HitValue, StyledExposure(config_.exports, s), tone);
             window_.ShowTrueColour(ViewOfPicture(pixels, frame, 3));
         }
     }

@@ -18,6 +18,7 @@
 #include "session/progress.h"
 #include "session/render_loop.h"
 #include "session/scene_source.h"
+#include "session/session_config.h"
 #include "session/session_window.h"
 
 namespace morva {
@@ -26,21 +27,6 @@ class Clock;
 class FileSystem;
 class GroupRenderer;
 class UniformRandom;
-
-struct SessionConfig {
-    std::string folder;         // holds MORVA.TXT and MORVA.pal, receives the BMP files
-    NumberFormat numberFormat;  // of integer fields
-    int threads = 1;            // threads of the fast selection's renderer
-    bool reference = false;     // render with the straightforward reference loop
-    std::string outFolder;      // receives the count files; empty: folder
-    ExportRequest exports;      // pictures and tables written at the end
-
-    // The scene and palette when the command line names SCENE; empty: the
-    // folder's.
-    SceneSource source;
-    // Whether a batch run writes the count files.
-    bool batchCountFiles = true;
-};
 
 // The render session: the window's start-up, the render loop with its
 // keyboard poll and message processing every 128 groups, the progress line,

@@ -11,7 +11,8 @@
 #include "raster/picture_frame.h"
 #include "raster/picture_tone.h"
 #include "raster/raster.h"
-#include "session/frm_morva.h"
+#include "session/session_config.h"
+#include "session/styled_picture.h"
 
 namespace morva {
 
@@ -68,12 +69,9 @@ void OutputFiles::SaveExport(Export which, const Raster& raster, const SceneSett
     if (which != Export::Counts && picture) {
         // The one picture the style draws (the other is refused before the
         // render), from its own table.
-        const PictureStyle& style = config_.exports.style;
-        const std::int32_t styledExposure = style.tone.exposure ? style.tone.exposure : exposure;
-        const PictureFrame frame = MakePictureFrame(*StyledPictureSize(config_.exports), settings.ScaleX,
-                                                    settings.ScaleY, settings.OffsetX, settings.OffsetY);
-        bytes = EncodeStyledPicture(*picture, frame, settings.HitValue, styledExposure, style.tone, colours,
-                                    ImageFormatOf(path, option));
+        bytes = EncodeStyledPicture(*picture, StyledPictureFrame(config_.exports, settings),
+                                    settings.HitValue, StyledExposure(config_.exports, settings),
+                                    config_.exports.style.tone, colours, ImageFormatOf(path, option));
     } else if (which == Export::Counts) {
         bytes = EncodeCountsPng(settings.HiRes ? raster.HiResBuffer() : raster.HitBuffer());
     } else {

@@ -16,8 +16,8 @@
 #include "scene/scene_lines.h"
 #include "scene/scene_reader.h"
 #include "scene/text_file.h"
-#include "session/frm_morva.h"
 #include "session/scene_source.h"
+#include "session/session_config.h"
 
 namespace morva {
 

@@ -5,8 +5,8 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "scene/fields.h"
-#include "session/frm_morva.h"
 #include "session/scene_source.h"
+#include "session/session_config.h"
 
 namespace morva {
 

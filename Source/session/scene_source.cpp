@@ -11,9 +11,9 @@
 #include "platform/files.h"
 #include "scene/ifs_library.h"
 #include "scene/text_file.h"
-#include "session/frm_morva.h"
 #include "session/ifs_scene.h"
 #include "session/options.h"
+#include "session/session_config.h"
 
 namespace morva {
 

@@ -58,7 +58,7 @@ std::optional<PicturePlan> MakePicturePlan(const ExportRequest& request, const S
     CheckPictureMemory(*size, style.colourByMap, threads, available);
     const SceneSettings& s = scene.settings;
     PicturePlan plan;
-    plan.frame = MakePictureFrame(*size, s.ScaleX, s.ScaleY, s.OffsetX, s.OffsetY);
+    plan.frame = StyledPictureFrame(request, s);
     plan.colourByMap = style.colourByMap;
     const int maps = UsedTransforms(s);
     // Spread over the palette the pictures are drawn with; over the window's
@@ -75,6 +75,16 @@ std::optional<PicturePlan> MakePicturePlan(const ExportRequest& request, const S
 PaletteRGB LoadPaletteOption(FileSystem& files, const std::string& name, const NumberFormat& format) {
     if (const auto bundled = BundledPalette(name)) return ParsePalette(*bundled, format, name);
     return ParsePalette(ReadArgumentFile(files, name), format, name);
+}
+
+PictureFrame StyledPictureFrame(const ExportRequest& request, const SceneSettings& settings) {
+    return MakePictureFrame(*StyledPictureSize(request), settings.ScaleX, settings.ScaleY, settings.OffsetX,
+                            settings.OffsetY);
+}
+
+std::int32_t StyledExposure(const ExportRequest& request, const SceneSettings& settings) {
+    const std::int32_t exposure = request.style.tone.exposure;
+    return exposure ? exposure : settings.Exposure;
 }
 
 }  // namespace morva

@@ -27,6 +27,11 @@ std::vector<MapColour> MapColours(const std::vector<Rgb>& given, const ColourTab
 std::optional<PicturePlan> MakePicturePlan(const ExportRequest& request, const Scene& scene,
                                            const ColourTable& palette, int threads, std::uint64_t available);
 
+// Where the styled picture's samples lie, and the exposure it is toned
+// with: the one --exposure names, else the scene's.
+PictureFrame StyledPictureFrame(const ExportRequest& request, const SceneSettings& settings);
+std::int32_t StyledExposure(const ExportRequest& request, const SceneSettings& settings);
+
 // The palette --palette names: a bundled one or a palette file (refused
 // with a message naming it when it cannot be read).
 PaletteRGB LoadPaletteOption(FileSystem& files, const std::string& name, const NumberFormat& format);
