@@ -85,7 +85,7 @@ void FastRenderer::RunOneThread(EngineState& state, std::int64_t steps) {
             run(std::false_type{});
         }
     });
-    state.point = ToPointState(point);
+    StorePoint(point, state.point);
     state.RandSeed = draws.seed;
 }
 
@@ -121,7 +121,7 @@ void FastRenderer::RunStandard(EngineState& state, Raster& raster, int count) {
     } else {
         run(std::false_type{});
     }
-    state.point = ToPointState(point);
+    StorePoint(point, state.point);
 }
 
 int FastRenderer::ActiveThreads() const { return lastShared_ ? threads_ : 1; }

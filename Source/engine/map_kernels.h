@@ -21,34 +21,25 @@
 
 namespace morva {
 
-// PointState in lanes: the current point, the point before the latest map,
-// and the denominators of the latest projective map (lane 1 is PointState's
-// Den; lane 0 is scratch and no part of the state).
+// The fast loop's state: the current point in lanes. PointState's other
+// fields (the point before the latest map, the latest denominator) are
+// written by every map before it reads them, so no later step and no
+// output depends on them: the fast loop does not carry them, and two states
+// with the same point are the same state.
 struct MapState {
     Lanes xy;
-    Lanes old;
-    Lanes den;
 };
 
-inline MapState ToMapState(const PointState& p) {
-    return {MakeLanes(p.X, p.Y), MakeLanes(p.XOld, p.YOld), MakeLanes(0.0, p.Den)};
-}
+inline MapState ToMapState(const PointState& p) { return {MakeLanes(p.X, p.Y)}; }
 
-inline PointState ToPointState(const MapState& s) {
-    PointState p;
+// The point of s into p; p's other fields stay as they were.
+inline void StorePoint(const MapState& s, PointState& p) {
     p.X = Lane0(s.xy);
     p.Y = Lane1(s.xy);
-    p.XOld = Lane0(s.old);
-    p.YOld = Lane1(s.old);
-    p.Den = Lane1(s.den);
-    return p;
 }
 
 // The same state, bit for bit.
-inline bool SameState(const MapState& a, const MapState& b) {
-    const double denA = Lane1(a.den), denB = Lane1(b.den);
-    return SameBits(a.xy, b.xy) && SameBits(a.old, b.old) && std::memcmp(&denA, &denB, sizeof denA) == 0;
-}
+inline bool SameState(const MapState& a, const MapState& b) { return SameBits(a.xy, b.xy); }
 
 // A map's coefficients as pairs, one lane per coordinate:
 //   affine:     [A, C], [B, D], [E, F]
@@ -64,14 +55,12 @@ PackedMap PackMap(const TransformRec& record);
 // X = (B*y0 + A*x0) + E, Y = (D*y0 + C*x0) + F.
 [[gnu::always_inline]] inline void ApplyAffine(const Lanes* c, MapState& s) {
     const Lanes xx = Broadcast0(s.xy), yy = Broadcast1(s.xy);
-    s.old = s.xy;
     s.xy = (c[1] * yy + c[0] * xx) + c[2];
 }
 
 // ((((B*x0)*y0 + (A*x0)*x0) + (C*y0)*y0) + D*x0) + E*y0) + F per lane.
 [[gnu::always_inline]] inline void ApplyQuadratic(const Lanes* c, MapState& s) {
     const Lanes xx = Broadcast0(s.xy), yy = Broadcast1(s.xy);
-    s.old = s.xy;
     s.xy = (((((c[1] * xx) * yy + (c[0] * xx) * xx) + (c[2] * yy) * yy) + c[3] * xx) + c[4] * yy) + c[5];
 }
 
@@ -79,10 +68,9 @@ PackedMap PackMap(const TransformRec& record);
 // and (D2*x0 + E2*y0) + F2 in lane 1.
 [[gnu::always_inline]] inline void ApplyProjective(const Lanes* c, MapState& s) {
     const Lanes xx = Broadcast0(s.xy), yy = Broadcast1(s.xy);
-    s.old = s.xy;
-    s.den = (c[3] * Swapped(s.xy) + c[4] * s.xy) + c[5];
+    const Lanes den = (c[3] * Swapped(s.xy) + c[4] * s.xy) + c[5];
     const Lanes numerator = (c[0] * xx + c[1] * yy) + c[2];
-    s.xy = WhereDivisible(s.den, numerator / s.den, s.xy);
+    s.xy = WhereDivisible(den, numerator / den, s.xy);
 }
 
 // The number of coefficient pairs a kind's map reads.

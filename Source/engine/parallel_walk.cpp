@@ -153,7 +153,7 @@ void ParallelWalk::RunSegments(const Maps& maps, std::int64_t count, const MapSt
             coalescence_ = Coalescence::No;
         }
     }
-    state.point = ToPointState(trueEnd);
+    StorePoint(trueEnd, state.point);
 }
 
 std::int64_t ParallelWalk::StepsToCoincide(const EngineState& state) const {

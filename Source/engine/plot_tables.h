@@ -179,6 +179,7 @@ struct PlotSink {
     // the room left.
     [[gnu::always_inline]] void TakeInBatch(const MapState& s, int, int step) { Plot<false>(s.xy, step); }
     void Finish() {
+#pragma GCC unroll 4
         for (int i = 0; i < gathered; ++i) {
             if constexpr (HiRes) {
                 tables.AddHiResCell(cells[i], mapping.hitValue);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstring>
 #include <vector>
 
+#include "engine/transforms.h"
 #include "scene/scene_contract.h"
 
 namespace morva::test {
@@ -24,6 +26,12 @@ inline Scene MakeAffineScene(const std::vector<double>& weights, bool hiRes = fa
     for (std::size_t k = 0; k < weights.size(); ++k) scene.transforms[k].Weight = weights[k];
     DeriveSceneValues(scene);
     return scene;
+}
+
+// The same point, bit for bit. The fast loop carries the point alone: the
+// previous point and the latest denominator are the reference's own.
+inline bool SamePoint(const PointState& a, const PointState& b) {
+    return std::memcmp(&a.X, &b.X, sizeof a.X) == 0 && std::memcmp(&a.Y, &b.Y, sizeof a.Y) == 0;
 }
 
 }  // namespace morva::test

@@ -134,8 +134,7 @@ void ExpectIdentical(const Render& expected, const Render& actual, bool hiRes, c
     }
     ASSERT_EQ(expected.picture, actual.picture) << what << ": picture bytes differ";
     ASSERT_TRUE(expected.shown == actual.shown) << what << ": a repainted picture differs";
-    ASSERT_EQ(std::memcmp(&expected.state.point, &actual.state.point, sizeof(PointState)), 0)
-        << what << ": final point differs";
+    ASSERT_TRUE(test::SamePoint(expected.state.point, actual.state.point)) << what << ": final point differs";
     ASSERT_EQ(expected.state.RandSeed, actual.state.RandSeed) << what;
     ASSERT_EQ(expected.state.offPicture, actual.state.offPicture) << what;
 }

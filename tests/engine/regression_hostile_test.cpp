@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/engine_test_support.h"
 #include "engine/fast_renderer.h"
 #include "engine/group_renderer.h"
 #include "engine/iteration_group.h"
@@ -62,7 +63,7 @@ std::unique_ptr<Rendered> RenderEverywhere(const std::string& text) {
         EXPECT_TRUE(SameTable(reference->raster->HitBuffer(), fast->raster->HitBuffer()));
         EXPECT_TRUE(SameTable(reference->raster->HiResBuffer(), fast->raster->HiResBuffer()));
         EXPECT_EQ(reference->picture, fast->picture);
-        EXPECT_EQ(std::memcmp(&reference->state.point, &fast->state.point, sizeof(PointState)), 0);
+        EXPECT_TRUE(test::SamePoint(reference->state.point, fast->state.point));
         EXPECT_EQ(reference->state.RandSeed, fast->state.RandSeed);
         EXPECT_EQ(reference->state.offPicture, fast->state.offPicture);
     }
