@@ -7,8 +7,8 @@ PackedMap PackMap(const TransformRec& record) {
     PackedMap m{};
     switch (record.Kind) {
         case kAffine:
-            m.c[0] = MakeLanes(c[0], c[2]);
-            m.c[1] = MakeLanes(c[1], c[3]);
+            m.c[0] = MakeLanes(c[0], c[3]);
+            m.c[1] = MakeLanes(c[1], c[2]);
             m.c[2] = MakeLanes(c[4], c[5]);
             break;
         case kProjective:

@@ -42,7 +42,7 @@ inline void StorePoint(const MapState& s, PointState& p) {
 inline bool SameState(const MapState& a, const MapState& b) { return SameBits(a.xy, b.xy); }
 
 // A map's coefficients as pairs, one lane per coordinate:
-//   affine:     [A, C], [B, D], [E, F]
+//   affine:     [A, D], [B, C], [E, F]
 //   quadratic:  [A1, A2], [B1, B2], [C1, C2], [D1, D2], [E1, E2], [F1, F2]
 //   projective: [A1, A2], [B1, B2], [C1, C2], [E1, D2], [D1, E2], [F1, F2]
 // (the x denominator is E1*y + D1*x + F1, the y denominator D2*x + E2*y + F2).
@@ -52,10 +52,11 @@ struct PackedMap {
 
 PackedMap PackMap(const TransformRec& record);
 
-// X = (B*y0 + A*x0) + E, Y = (D*y0 + C*x0) + F.
+// X = (B*y0 + A*x0) + E, Y = (D*y0 + C*x0) + F: lane 0 adds B*y0 to A*x0,
+// lane 1 C*x0 to D*y0, the same sums (an add does not care for the order
+// of its operands), with one shuffle of the point in place of two.
 [[gnu::always_inline]] inline void ApplyAffine(const Lanes* c, MapState& s) {
-    const Lanes xx = Broadcast0(s.xy), yy = Broadcast1(s.xy);
-    s.xy = (c[1] * yy + c[0] * xx) + c[2];
+    s.xy = (c[1] * Swapped(s.xy) + c[0] * s.xy) + c[2];
 }
 
 // ((((B*x0)*y0 + (A*x0)*x0) + (C*y0)*y0) + D*x0) + E*y0) + F per lane.
@@ -102,13 +103,15 @@ public:
         const int used = OneKind(scene) == Kind ? UsedTransforms(scene.settings) : 0;
         for (int k = 0; k < used; ++k) {
             const PackedMap m = PackMap(scene.transforms[static_cast<std::size_t>(k)]);
-            Packed p;
+            Packed p{};
             for (int i = 0; i < PairsOf(Kind); ++i) p.c[i] = m.c[i];
             maps_.push_back(p);
         }
     }
+    // An affine map's three pairs take the room of four: 64 bytes, so that
+    // the loop finds a map with one shift of its index.
     struct Packed {
-        Lanes c[PairsOf(Kind)];
+        Lanes c[Kind == kAffine ? 4 : PairsOf(Kind)];
     };
     // What the loop reads, as a value the compiler can keep in registers.
     struct View {

@@ -172,7 +172,7 @@ struct PlotSink {
     PlotMapping mapping;
     Tables tables;
     std::uint32_t cells[kBatch];
-    int gathered = 0;
+    std::ptrdiff_t gathered = 0;  // as wide as an address: no widening a step
 
     [[gnu::always_inline]] void Take(const MapState& s, int, int step) { Plot<true>(s.xy, step); }
     // For a walk that calls Finish at least every kBatch steps: no test of
@@ -180,7 +180,7 @@ struct PlotSink {
     [[gnu::always_inline]] void TakeInBatch(const MapState& s, int, int step) { Plot<false>(s.xy, step); }
     void Finish() {
 #pragma GCC unroll 4
-        for (int i = 0; i < gathered; ++i) {
+        for (std::ptrdiff_t i = 0; i < gathered; ++i) {
             if constexpr (HiRes) {
                 tables.AddHiResCell(cells[i], mapping.hitValue);
             } else {

@@ -45,4 +45,6 @@ int FastSelection::Scan(int first, std::uint32_t draw) const {
     return k == static_cast<int>(runningMax_.size()) - 1 ? kNone : k;
 }
 
+int FastSelection::ScanDraw(int first, std::int32_t v) const { return Scan(first, Draw(v)); }
+
 }  // namespace morva

@@ -64,7 +64,15 @@ public:
             }
             return entry;
         }
-        int Pick(std::int32_t v) const { return Select(Draw(v)); }
+        // The same for the draw of v; a scan draws again, out of line, so
+        // that the loop need not keep the draw beside its bucket.
+        int Pick(std::int32_t v) const {
+            int entry = table[Draw(v) >> shift];
+            if (entry < 0) [[unlikely]] {
+                if (entry != kNone) entry = owner->ScanDraw(kNone - 1 - entry, v);
+            }
+            return entry;
+        }
     };
     Picker Hot() const { return {multiplier_, total_, shift_, table_.data(), this}; }
 
@@ -81,6 +89,7 @@ private:
     static constexpr int kNone = -1;
 
     int Scan(int first, std::uint32_t draw) const;
+    [[gnu::noinline]] int ScanDraw(int first, std::int32_t v) const;
 
     std::uint32_t total_;
     std::uint64_t multiplier_;
