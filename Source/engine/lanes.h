@@ -51,6 +51,16 @@ inline bool StrictlyInside(Lanes low, Lanes a, Lanes high) {
     return _mm_movemask_pd(_mm_and_pd(_mm_cmplt_pd(low.v, a.v), _mm_cmplt_pd(a.v, high.v))) == 3;
 }
 
+// Both lanes of a finite, and both lanes of b finite and not zero.
+inline bool FiniteAndFiniteNonZero(Lanes a, Lanes b) {
+    const __m128d magnitude = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll));
+    const __m128d infinity = _mm_set1_pd(__builtin_inf());
+    const __m128d absA = _mm_and_pd(a.v, magnitude), absB = _mm_and_pd(b.v, magnitude);
+    const __m128d usable = _mm_and_pd(_mm_and_pd(_mm_cmplt_pd(absA, infinity), _mm_cmplt_pd(absB, infinity)),
+                                      _mm_cmpgt_pd(absB, _mm_setzero_pd()));
+    return _mm_movemask_pd(usable) == 3;
+}
+
 inline bool SameBits(Lanes a, Lanes b) {
     return _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_castpd_si128(a.v), _mm_castpd_si128(b.v))) == 0xFFFF;
 }
@@ -108,6 +118,12 @@ inline Lanes WhereDivisible(Lanes denominator, Lanes quotient, Lanes kept) {
 
 inline bool StrictlyInside(Lanes low, Lanes a, Lanes high) {
     return low.lane0 < a.lane0 && a.lane0 < high.lane0 && low.lane1 < a.lane1 && a.lane1 < high.lane1;
+}
+
+inline bool FiniteAndFiniteNonZero(Lanes a, Lanes b) {
+    auto finite = [](double v) { return v - v == 0.0; };  // false for infinities and NaN
+    return finite(a.lane0) && finite(a.lane1) && finite(b.lane0) && finite(b.lane1) && b.lane0 != 0.0 &&
+           b.lane1 != 0.0;
 }
 
 inline bool SameBits(Lanes a, Lanes b) { return std::memcmp(&a, &b, sizeof(Lanes)) == 0; }

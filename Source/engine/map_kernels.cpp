@@ -26,6 +26,17 @@ PackedMap PackMap(const TransformRec& record) {
     return m;
 }
 
+unsigned QuadraticTerms(const PackedMap& map) {
+    // The pairs of the terms, in the order of the sum: B, A, C, D, E, F.
+    constexpr int kPairOfTerm[6] = {1, 0, 2, 3, 4, 5};
+    unsigned terms = 0;
+    for (int t = 0; t < 6; ++t) {
+        const Lanes pair = map.c[kPairOfTerm[t]];
+        if (Lane0(pair) != 0.0 || Lane1(pair) != 0.0) terms |= 1u << t;
+    }
+    return terms;
+}
+
 MixedMaps::MixedMaps(const Scene& scene) {
     const int used = UsedTransforms(scene.settings);
     for (int k = 0; k < used; ++k) {

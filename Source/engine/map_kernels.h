@@ -65,6 +65,54 @@ PackedMap PackMap(const TransformRec& record);
     s.xy = (((((c[1] * xx) * yy + (c[0] * xx) * xx) + (c[2] * yy) * yy) + c[3] * xx) + c[4] * yy) + c[5];
 }
 
+// The quadratic map without the terms whose pairs are zero in both lanes
+// (terms: the bits of the sum above, (B*x0)*y0 first; first is the lowest
+// bit, rest the others; never none). While the point is finite, such a term
+// is a zero of either sign, and adding a zero to a partial sum changes
+// nothing unless that sum is a zero too; a zero partial sum is gone, sign
+// and all, once a non-zero term is added. So leaving them out can change
+// only a result that is zero, and a point that is not finite or a result
+// that is zero, infinite or NaN takes the formula as written.
+[[gnu::always_inline]] inline void ApplySparseQuadratic(const Lanes* c, int first, unsigned rest,
+                                                        MapState& s) {
+    const Lanes xx = Broadcast0(s.xy), yy = Broadcast1(s.xy);
+    Lanes sum;
+    switch (first) {
+        case 0:
+            sum = (c[1] * xx) * yy;
+            break;
+        case 1:
+            sum = (c[0] * xx) * xx;
+            break;
+        case 2:
+            sum = (c[2] * yy) * yy;
+            break;
+        case 3:
+            sum = c[3] * xx;
+            break;
+        case 4:
+            sum = c[4] * yy;
+            break;
+        default:
+            sum = c[5];
+            break;
+    }
+    if (rest & 2) sum = sum + (c[0] * xx) * xx;
+    if (rest & 4) sum = sum + (c[2] * yy) * yy;
+    if (rest & 8) sum = sum + c[3] * xx;
+    if (rest & 16) sum = sum + c[4] * yy;
+    if (rest & 32) sum = sum + c[5];
+    if (FiniteAndFiniteNonZero(s.xy, sum)) [[likely]] {
+        s.xy = sum;
+    } else {
+        ApplyQuadratic(c, s);
+    }
+}
+
+// The terms of a quadratic map's sum whose pairs are not zero in both lanes
+// (bit 0 for (B*x0)*y0, in the order of the sum).
+unsigned QuadraticTerms(const PackedMap& map);
+
 // Numerators (A*x0 + B*y0) + C; denominators (E1*y0 + D1*x0) + F1 in lane 0
 // and (D2*x0 + E2*y0) + F2 in lane 1.
 [[gnu::always_inline]] inline void ApplyProjective(const Lanes* c, MapState& s) {
@@ -101,11 +149,22 @@ class OneKindMaps {
 public:
     explicit OneKindMaps(const Scene& scene) {
         const int used = OneKind(scene) == Kind ? UsedTransforms(scene.settings) : 0;
+        unsigned terms = 0;
         for (int k = 0; k < used; ++k) {
             const PackedMap m = PackMap(scene.transforms[static_cast<std::size_t>(k)]);
             Packed p{};
             for (int i = 0; i < PairsOf(Kind); ++i) p.c[i] = m.c[i];
             maps_.push_back(p);
+            terms |= QuadraticTerms(m);
+        }
+        // Quadratic maps leave out the terms that are zero in every map of
+        // the scene: the same terms at every step, so the tests of which
+        // ones are there always go the same way. One term left out saves
+        // less than the tests and the guard cost; two shorten the chain of
+        // a step by two multiplies and two adds.
+        if (Kind == kQuadratic && terms != 0 && __builtin_popcount(terms) <= 4) {
+            first_ = __builtin_ctz(terms);
+            rest_ = terms & (terms - 1);
         }
     }
     // An affine map's three pairs take the room of four: 64 bytes, so that
@@ -116,13 +175,25 @@ public:
     // What the loop reads, as a value the compiler can keep in registers.
     struct View {
         const Packed* maps;
-        [[gnu::always_inline]] void Apply(int k, MapState& s) const { ApplyKind<Kind>(maps[k].c, s); }
+        int first;  // -1: every term
+        unsigned rest;
+        [[gnu::always_inline]] void Apply(int k, MapState& s) const {
+            if constexpr (Kind == kQuadratic) {
+                if (first >= 0) {
+                    ApplySparseQuadratic(maps[k].c, first, rest, s);
+                    return;
+                }
+            }
+            ApplyKind<Kind>(maps[k].c, s);
+        }
     };
-    View Hot() const { return {maps_.data()}; }
+    View Hot() const { return {maps_.data(), first_, rest_}; }
     void Apply(int k, MapState& s) const { Hot().Apply(k, s); }
 
 private:
     std::vector<Packed> maps_;
+    int first_ = -1;
+    unsigned rest_ = 0;
 };
 
 using AffineMaps = OneKindMaps<kAffine>;
