@@ -156,6 +156,110 @@ void ParallelWalk::RunSegments(const Maps& maps, std::int64_t count, const MapSt
     StorePoint(trueEnd, state.point);
 }
 
+namespace {
+
+// The pipeline's first stage: each step's point, and its record for a
+// picture, into the ring.
+template <bool WithRecords>
+struct RingSink {
+    Lanes* points;
+    int* records;
+    [[gnu::always_inline]] void Take(const MapState& s, int k, int) {
+        *points++ = s.xy;
+        if constexpr (WithRecords) *records++ = k;
+    }
+};
+
+}  // namespace
+
+void ParallelWalk::RunPipeline(EngineState& state, std::int64_t steps) {
+    const auto chunks = static_cast<std::uint32_t>(steps / kGroupSteps);
+    ringPoints_.resize(std::size_t{kRingChunks} * kGroupSteps);
+    if (picture_) ringRecords_.resize(ringPoints_.size());
+    produced_.store(0, std::memory_order_relaxed);
+    claimed_.store(0, std::memory_order_relaxed);
+    for (auto& plotted : plotted_) plotted.store(0, std::memory_order_relaxed);
+    chunkOffPicture_.store(0, std::memory_order_relaxed);
+    fs_.Visit([&](const auto& maps, auto hiRes) {
+        if (picture_) {
+            RunChunks<decltype(hiRes)::value, true>(maps, chunks, state);
+        } else {
+            RunChunks<decltype(hiRes)::value, false>(maps, chunks, state);
+        }
+    });
+    state.offPicture += chunkOffPicture_.load(std::memory_order_relaxed);
+}
+
+template <bool HiRes, bool WithPicture, class Maps>
+void ParallelWalk::RunChunks(const Maps& maps, std::uint32_t chunks, EngineState& state) {
+    auto produce = [&] {
+        MapState point = ToMapState(state.point);
+        FastDraws draws{fs_.selection->Hot(), state.RandSeed};
+        for (std::uint32_t c = 0; c < chunks; ++c) {
+            // The slot's previous chunk must be plotted first: plot the
+            // oldest unclaimed here, or wait for the worker that claimed it.
+            std::atomic<std::uint32_t>& plotted = plotted_[c % kRingChunks];
+            for (;;) {
+                const std::uint32_t seen = plotted.load(std::memory_order_acquire);
+                if (c < kRingChunks || seen == c - kRingChunks + 1) break;
+                if (!PlotChunk<HiRes, WithPicture>(0)) plotted.wait(seen, std::memory_order_acquire);
+            }
+            const std::size_t slot = std::size_t{c % kRingChunks} * kGroupSteps;
+            RingSink<WithPicture> ring{&ringPoints_[slot], WithPicture ? &ringRecords_[slot] : nullptr};
+            Walk(draws, maps, point, ring, 0, kGroupSteps);
+            produced_.store(c + 1, std::memory_order_release);
+            // Workers are woken for half a ring at a time: on a busy machine
+            // every wake-up may take the core from the chain.
+            if ((c + 1) % (kRingChunks / 2) == 0 || c + 1 == chunks) produced_.notify_all();
+        }
+        while (PlotChunk<HiRes, WithPicture>(0)) {
+        }
+        StorePoint(point, state.point);
+        state.RandSeed = draws.seed;
+    };
+    auto plot = [&](int thread) {
+        for (;;) {
+            if (PlotChunk<HiRes, WithPicture>(thread)) continue;
+            const std::uint32_t seen = produced_.load(std::memory_order_acquire);
+            const std::uint32_t next = claimed_.load(std::memory_order_relaxed);
+            if (next >= chunks) return;
+            if (next >= seen) produced_.wait(seen, std::memory_order_acquire);
+        }
+    };
+    pool_->Run([&](int thread) {
+        if (thread == 0) {
+            produce();
+        } else {
+            plot(thread);
+        }
+    });
+}
+
+// Plots the oldest chunk that no thread has claimed, if it is written; false
+// if there is none.
+template <bool HiRes, bool WithPicture>
+bool ParallelWalk::PlotChunk(int thread) {
+    std::uint32_t c = claimed_.load(std::memory_order_relaxed);
+    do {
+        if (c >= produced_.load(std::memory_order_acquire)) return false;
+    } while (!claimed_.compare_exchange_weak(c, c + 1, std::memory_order_relaxed));
+    ThreadCounts& counts = *threads_[static_cast<std::size_t>(thread)];
+    auto sink = MakeStepSink<HiRes, WithPicture>(fs_.mapping, ThreadTables(counts), picture_, counts);
+    const std::size_t slot = std::size_t{c % kRingChunks} * kGroupSteps;
+    // A chunk is a group: its steps' indices within their group are 0 on.
+    for (int i = 0; i < kGroupSteps; ++i) {
+        const std::size_t at = slot + static_cast<std::size_t>(i);
+        sink.Take(MapState{ringPoints_[at]}, WithPicture ? ringRecords_[at] : -1, i);
+    }
+    FinishSink(sink);
+    counts.plotted += kGroupSteps;
+    chunkOffPicture_.fetch_add(PlotsOf(sink).tables.offPicture, std::memory_order_relaxed);
+    std::atomic<std::uint32_t>& plotted = plotted_[c % kRingChunks];
+    plotted.store(c + 1, std::memory_order_release);
+    plotted.notify_all();
+    return true;
+}
+
 std::int64_t ParallelWalk::StepsToCoincide(const EngineState& state) const {
     PointState other = state.point;
     other.X = other.X == 0.0 ? 0.5 : 0.0;
