@@ -39,6 +39,23 @@ PlotMapping::PlotMapping(const SceneSettings& s)
     bounds(std::int64_t{kHiResFactor} * s.OffsetY, kHiResHeight, ly, hy);
     low4 = MakeLanes(lx, ly);
     high4 = MakeLanes(hx, hy);
+    // Rounding keeps the order: x <= w gives s*x <= s*w, rounded, for s > 0
+    // (>= for s < 0). So a product beyond the window's own rounded product
+    // is a point strictly inside that bound. A scale of zero or a window
+    // bound that is NaN vouches for nothing: such points take both tests.
+    auto inWindow = [](double factor, double wMin, double wMax, double from, double to, double& inFrom,
+                       double& inTo) {
+        inFrom = inTo = 0;
+        if (factor == 0 || std::isnan(wMin) || std::isnan(wMax)) return;
+        const double a = factor * wMin, b = factor * wMax;
+        inFrom = std::max(from, std::nextafter(factor > 0 ? a : b, std::numeric_limits<double>::infinity()));
+        inTo = std::min(to, factor > 0 ? b : a);
+    };
+    double wlx, whx, wly, why;
+    inWindow(Lane0(scale4), s.HiResXMin, s.HiResXMax, lx, hx, wlx, whx);
+    inWindow(Lane1(scale4), s.HiResYMin, s.HiResYMax, ly, hy, wly, why);
+    inWindowLow4 = MakeLanes(wlx, wly);
+    inWindowHigh4 = MakeLanes(whx, why);
 }
 
 std::int64_t ExactCell(Lanes product, Lanes offset, int width, int height) {

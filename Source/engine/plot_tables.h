@@ -48,6 +48,10 @@ struct PlotMapping {
     // (the rest take the exact conversion), and how: for the screen table
     // and, with the 4 suffix, the high-resolution one.
     Lanes low, high, low4, high4;
+    // Products in [inWindowLow4, inWindowHigh4) are also those of points
+    // strictly inside the window (a product is rounded, but never out of
+    // the order of the points; see the constructor): one test for both.
+    Lanes inWindowLow4, inWindowHigh4;
     CellLayout layout, layout4;
 };
 
@@ -201,11 +205,14 @@ struct PlotSink {
     template <bool Checked>
     [[gnu::always_inline]] void Plot(Lanes xy, int step) {
         const PlotMapping& m = mapping;
-        static_assert((kEchoStride & (kEchoStride - 1)) == 0);
+        static_assert((kEchoStride & (kEchoStride - 1)) == 0 && kGroupSteps % kEchoStride == 0);
         if constexpr (HiRes) {
-            if (!StrictlyInside(m.windowMin, xy, m.windowMax)) return;
             const Lanes product = m.scale4 * xy;
-            if (WithinRange(m.low4, product, m.high4)) {
+            if (WithinRange(m.inWindowLow4, product, m.inWindowHigh4)) {
+                Gather<Checked>(CellOf(product, m.layout4));
+            } else if (!StrictlyInside(m.windowMin, xy, m.windowMax)) {
+                return;
+            } else if (WithinRange(m.low4, product, m.high4)) {
                 Gather<Checked>(CellOf(product, m.layout4));
             } else {
                 const std::int64_t cell = ExactCell(product, m.offset4, kHiResWidth, kHiResHeight);

@@ -3,7 +3,9 @@
 // The fast loop's one step loop. Every fast path runs its steps here: a
 // step draws, selects and maps exactly as the reference loop does, then
 // hands the new state, the record applied (-1 for none) and the step's
-// index within its group to a sink. What the steps are for lives in the
+// place to a sink: its index within its group, plus a multiple of
+// kGroupSteps (a sink reads it modulo a power of two no larger, the echo
+// stride, so the walk need not wrap it at every group). What the steps are for lives in the
 // sink: plot into tables, take plots back, carry a second trajectory along,
 // or nothing at all (a warm-up). A sink with a Done(state) ends the walk
 // before a step when it says so; one with a Finish() is finished when the
@@ -75,7 +77,7 @@ template <bool InBatch = false, class Draws, class Apply, class Sink>
 template <class Draws, class Maps, class Sink>
 inline std::int64_t Walk(Draws& draws, const Maps& maps, MapState& state, Sink& sink, std::int64_t first,
                          std::int64_t count) {
-    int step = static_cast<int>(first % kGroupSteps);
+    const int base = static_cast<int>(first % kGroupSteps);
     // Local copies: the compiler need not fear that a table store changes them.
     Draws localDraws = draws;
     const auto apply = maps.Hot();
@@ -87,8 +89,7 @@ inline std::int64_t Walk(Draws& draws, const Maps& maps, MapState& state, Sink& 
         while (j < count) {
             const std::int64_t end = std::min(count, j + Sink::kBatch);
             for (; j < end; ++j) {
-                Step<true>(localDraws, apply, s, localSink, step);
-                if (++step == kGroupSteps) step = 0;
+                Step<true>(localDraws, apply, s, localSink, base + static_cast<int>(j));
             }
             localSink.Finish();
         }
@@ -97,8 +98,7 @@ inline std::int64_t Walk(Draws& draws, const Maps& maps, MapState& state, Sink& 
             if constexpr (requires { localSink.Done(s); }) {
                 if (localSink.Done(s)) break;
             }
-            Step(localDraws, apply, s, localSink, step);
-            if (++step == kGroupSteps) step = 0;
+            Step(localDraws, apply, s, localSink, base + static_cast<int>(j));
         }
         FinishSink(localSink);
     }
@@ -115,7 +115,7 @@ template <class Maps, class Sink>
 inline void WalkTwo(FastDraws& drawsA, FastDraws& drawsB, const Maps& maps, MapState& stateA,
                     MapState& stateB, Sink& sinkA, Sink& sinkB, std::int64_t firstA, std::int64_t firstB,
                     std::int64_t count) {
-    int stepA = static_cast<int>(firstA % kGroupSteps), stepB = static_cast<int>(firstB % kGroupSteps);
+    const int baseA = static_cast<int>(firstA % kGroupSteps), baseB = static_cast<int>(firstB % kGroupSteps);
     // Both draw from the same band table.
     const FastSelection::Picker picker = drawsA.picker;
     SharedDraws da{&picker, drawsA.seed}, db{&picker, drawsB.seed};
@@ -128,20 +128,16 @@ inline void WalkTwo(FastDraws& drawsA, FastDraws& drawsB, const Maps& maps, MapS
         for (std::int64_t j = 0; j < count;) {
             const std::int64_t end = std::min(count, j + Sink::kBatch);
             for (; j < end; ++j) {
-                Step<true>(da, apply, a, sa, stepA);
-                Step<true>(db, apply, b, sb, stepB);
-                if (++stepA == kGroupSteps) stepA = 0;
-                if (++stepB == kGroupSteps) stepB = 0;
+                Step<true>(da, apply, a, sa, baseA + static_cast<int>(j));
+                Step<true>(db, apply, b, sb, baseB + static_cast<int>(j));
             }
             sa.Finish();
             sb.Finish();
         }
     } else {
         for (std::int64_t j = 0; j < count; ++j) {
-            Step(da, apply, a, sa, stepA);
-            Step(db, apply, b, sb, stepB);
-            if (++stepA == kGroupSteps) stepA = 0;
-            if (++stepB == kGroupSteps) stepB = 0;
+            Step(da, apply, a, sa, baseA + static_cast<int>(j));
+            Step(db, apply, b, sb, baseB + static_cast<int>(j));
         }
     }
     FinishSink(sa);

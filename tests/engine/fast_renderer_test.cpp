@@ -6,15 +6,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <random>
 #include <string>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "engine/iteration_group.h"
+#include "engine/plot_tables.h"
 #include "engine_test_support.h"
 #include "platform/uniform_random.h"
 #include "raster/raster.h"
@@ -308,6 +313,63 @@ TEST(FastRenderer, ManyMapsAndLargeWeightTotals) {
     ASSERT_GT(static_cast<std::uint32_t>(heavy.settings.WeightTotal727), FastSelection::kTableLimit);
     CompareWithReference(many, {1, 50}, 99, "1024 maps");
     CompareWithReference(heavy, {1, 50}, 99, "large total");
+}
+
+// The fast plot tests the window and the table in one range of products
+// where it can; at the window's edges, one ulp in or out and on either
+// sign of scale, it must plot what the plain loop plots.
+TEST(FastRenderer, PlotsAtTheWindowsEdgesAsThePlainLoopDoes) {
+    for (const auto& [scaleX, scaleY] : {std::pair{45, -45}, std::pair{-7, 13}}) {
+        Scene scene = test::MakeAffineScene({1.0}, /*hiRes=*/true);
+        SceneSettings& s = scene.settings;
+        s.ScaleX = scaleX;
+        s.ScaleY = scaleY;
+        s.OffsetX = 320;
+        s.OffsetY = 240;
+        s.HiResXMin = -1.3;
+        s.HiResXMax = 2.1;
+        s.HiResYMin = -0.7;
+        s.HiResYMax = 0.9;
+        auto around = [](double w) {
+            const double inf = std::numeric_limits<double>::infinity();
+            return std::vector<double>{w, std::nextafter(w, inf), std::nextafter(w, -inf),
+                                       std::nextafter(std::nextafter(w, inf), inf)};
+        };
+        std::vector<double> xs = around(s.HiResXMin), ys = around(s.HiResYMin);
+        for (double x : around(s.HiResXMax)) xs.push_back(x);
+        for (double y : around(s.HiResYMax)) ys.push_back(y);
+        xs.push_back(0.3);
+        ys.push_back(0.1);
+
+        std::vector<std::uint8_t> pictureA(640 * 480), pictureB(640 * 480);
+        Raster plain, fast;
+        ASSERT_TRUE(plain.MapFrameSurface({pictureA.data(), 8, 640, 480}));
+        ASSERT_TRUE(fast.MapFrameSurface({pictureB.data(), 8, 640, 480}));
+        std::vector<std::uint16_t> narrow(kHiResCells);
+        const PlotMapping mapping(s);
+        PlotSink<true, SessionTables> sink{
+            mapping, {fast.HitBuffer().Data(), narrow.data(), fast.HiResBuffer().Data()}};
+        EngineState state;
+        int step = 0;
+        for (double x : xs) {
+            for (double y : ys) {
+                state.point.X = x;
+                state.point.Y = y;
+                PlotStep(scene, plain, state, step);
+                sink.Take(MapState{MakeLanes(x, y)}, 0, step);
+                step += 8;  // every other one echoes
+            }
+        }
+        sink.Finish();
+        std::int64_t inWindow = 0;
+        for (std::size_t c = 0; c < kHiResCells; ++c) {
+            ASSERT_EQ(plain.HiResBuffer().Data()[c], narrow[c]) << "cell " << c << ", scale " << scaleX;
+            inWindow += narrow[c];
+        }
+        EXPECT_GT(inWindow, 0);
+        EXPECT_EQ(std::memcmp(plain.HitBuffer().Data(), fast.HitBuffer().Data(), kHitCells * 4), 0);
+        EXPECT_EQ(state.offPicture, sink.tables.offPicture);
+    }
 }
 
 }  // namespace
