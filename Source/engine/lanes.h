@@ -41,8 +41,9 @@ inline Lanes Swapped(Lanes a) { return {_mm_shuffle_pd(a.v, a.v, 1)}; }
 // Lane by lane: the quotient where the denominator is neither zero (of
 // either sign) nor NaN, the kept value elsewhere.
 inline Lanes WhereDivisible(Lanes denominator, Lanes quotient, Lanes kept) {
-    const __m128d usable = _mm_and_pd(_mm_cmpneq_pd(denominator.v, _mm_setzero_pd()),
-                                      _mm_cmpord_pd(denominator.v, denominator.v));
+    // 0 < |denominator|: false for zeros and for NaN.
+    const __m128d magnitude = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll));
+    const __m128d usable = _mm_cmplt_pd(_mm_setzero_pd(), _mm_and_pd(denominator.v, magnitude));
     return {_mm_or_pd(_mm_and_pd(usable, quotient.v), _mm_andnot_pd(usable, kept.v))};
 }
 

@@ -12,8 +12,8 @@ PackedMap PackMap(const TransformRec& record) {
             m.c[2] = MakeLanes(c[4], c[5]);
             break;
         case kProjective:
-            m.c[0] = MakeLanes(c[0], c[6]);
-            m.c[1] = MakeLanes(c[1], c[7]);
+            m.c[0] = MakeLanes(c[0], c[7]);
+            m.c[1] = MakeLanes(c[1], c[6]);
             m.c[2] = MakeLanes(c[2], c[8]);
             m.c[3] = MakeLanes(c[4], c[9]);
             m.c[4] = MakeLanes(c[3], c[10]);

@@ -44,7 +44,7 @@ inline bool SameState(const MapState& a, const MapState& b) { return SameBits(a.
 // A map's coefficients as pairs, one lane per coordinate:
 //   affine:     [A, D], [B, C], [E, F]
 //   quadratic:  [A1, A2], [B1, B2], [C1, C2], [D1, D2], [E1, E2], [F1, F2]
-//   projective: [A1, A2], [B1, B2], [C1, C2], [E1, D2], [D1, E2], [F1, F2]
+//   projective: [A1, B2], [B1, A2], [C1, C2], [E1, D2], [D1, E2], [F1, F2]
 // (the x denominator is E1*y + D1*x + F1, the y denominator D2*x + E2*y + F2).
 struct PackedMap {
     Lanes c[6];
@@ -113,12 +113,13 @@ PackedMap PackMap(const TransformRec& record);
 // (bit 0 for (B*x0)*y0, in the order of the sum).
 unsigned QuadraticTerms(const PackedMap& map);
 
-// Numerators (A*x0 + B*y0) + C; denominators (E1*y0 + D1*x0) + F1 in lane 0
-// and (D2*x0 + E2*y0) + F2 in lane 1.
+// Numerators (A*x0 + B*y0) + C (lane 1 adds A2*x0 to B2*y0, the same sum);
+// denominators (E1*y0 + D1*x0) + F1 in lane 0 and (D2*x0 + E2*y0) + F2 in
+// lane 1. The point and its swap are all the lanes need.
 [[gnu::always_inline]] inline void ApplyProjective(const Lanes* c, MapState& s) {
-    const Lanes xx = Broadcast0(s.xy), yy = Broadcast1(s.xy);
-    const Lanes den = (c[3] * Swapped(s.xy) + c[4] * s.xy) + c[5];
-    const Lanes numerator = (c[0] * xx + c[1] * yy) + c[2];
+    const Lanes swapped = Swapped(s.xy);
+    const Lanes den = (c[3] * swapped + c[4] * s.xy) + c[5];
+    const Lanes numerator = (c[0] * s.xy + c[1] * swapped) + c[2];
     s.xy = WhereDivisible(den, numerator / den, s.xy);
 }
 
