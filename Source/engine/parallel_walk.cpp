@@ -217,6 +217,18 @@ void ParallelWalk::RunChunks(const Maps& maps, std::uint32_t chunks, EngineState
         StorePoint(point, state.point);
         state.RandSeed = draws.seed;
     };
+    // A plot that fails (no memory to note a wrap) fails the batch; the
+    // workers must not wait for chunks that will never come.
+    auto produceOrRelease = [&] {
+        try {
+            produce();
+        } catch (...) {
+            claimed_.store(chunks, std::memory_order_relaxed);
+            produced_.store(chunks, std::memory_order_release);
+            produced_.notify_all();
+            throw;
+        }
+    };
     auto plot = [&](int thread) {
         for (;;) {
             if (PlotChunk<HiRes, WithPicture>(thread)) continue;
@@ -228,7 +240,7 @@ void ParallelWalk::RunChunks(const Maps& maps, std::uint32_t chunks, EngineState
     };
     pool_->Run([&](int thread) {
         if (thread == 0) {
-            produce();
+            produceOrRelease();
         } else {
             plot(thread);
         }
@@ -243,20 +255,30 @@ bool ParallelWalk::PlotChunk(int thread) {
     do {
         if (c >= produced_.load(std::memory_order_acquire)) return false;
     } while (!claimed_.compare_exchange_weak(c, c + 1, std::memory_order_relaxed));
-    ThreadCounts& counts = *threads_[static_cast<std::size_t>(thread)];
-    auto sink = MakeStepSink<HiRes, WithPicture>(fs_.mapping, ThreadTables(counts), picture_, counts);
-    const std::size_t slot = std::size_t{c % kRingChunks} * kGroupSteps;
-    // A chunk is a group: its steps' indices within their group are 0 on.
-    for (int i = 0; i < kGroupSteps; ++i) {
-        const std::size_t at = slot + static_cast<std::size_t>(i);
-        sink.Take(MapState{ringPoints_[at]}, WithPicture ? ringRecords_[at] : -1, i);
-    }
-    FinishSink(sink);
-    counts.plotted += kGroupSteps;
-    chunkOffPicture_.fetch_add(PlotsOf(sink).tables.offPicture, std::memory_order_relaxed);
     std::atomic<std::uint32_t>& plotted = plotted_[c % kRingChunks];
-    plotted.store(c + 1, std::memory_order_release);
-    plotted.notify_all();
+    // Done or failed, the chunk's slot is free again: the caller may wait
+    // for it.
+    auto release = [&] {
+        plotted.store(c + 1, std::memory_order_release);
+        plotted.notify_all();
+    };
+    try {
+        ThreadCounts& counts = *threads_[static_cast<std::size_t>(thread)];
+        auto sink = MakeStepSink<HiRes, WithPicture>(fs_.mapping, ThreadTables(counts), picture_, counts);
+        const std::size_t slot = std::size_t{c % kRingChunks} * kGroupSteps;
+        // A chunk is a group: its steps' indices within their group are 0 on.
+        for (int i = 0; i < kGroupSteps; ++i) {
+            const std::size_t at = slot + static_cast<std::size_t>(i);
+            sink.Take(MapState{ringPoints_[at]}, WithPicture ? ringRecords_[at] : -1, i);
+        }
+        FinishSink(sink);
+        counts.plotted += kGroupSteps;
+        chunkOffPicture_.fetch_add(PlotsOf(sink).tables.offPicture, std::memory_order_relaxed);
+    } catch (...) {
+        release();
+        throw;
+    }
+    release();
     return true;
 }
 

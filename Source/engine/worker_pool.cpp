@@ -33,13 +33,22 @@ void WorkerPool::Run(const std::function<void(int)>& job) {
         std::lock_guard lock(mutex_);
         job_ = &job;
         pending_ = Workers();
+        failure_ = nullptr;
         ++round_;
     }
     roundStarted_.notify_all();
-    job(0);
+    // The workers use what the caller's job holds: they finish first.
+    std::exception_ptr failure;
+    try {
+        job(0);
+    } catch (...) {
+        failure = std::current_exception();
+    }
     std::unique_lock lock(mutex_);
     roundFinished_.wait(lock, [this] { return pending_ == 0; });
     job_ = nullptr;
+    if (!failure) failure = failure_;
+    if (failure) std::rethrow_exception(failure);
 }
 
 void WorkerPool::Loop(int index) {
@@ -51,8 +60,14 @@ void WorkerPool::Loop(int index) {
         seen = round_;
         const std::function<void(int)>& job = *job_;
         lock.unlock();
-        job(index);
+        std::exception_ptr failure;
+        try {
+            job(index);
+        } catch (...) {
+            failure = std::current_exception();
+        }
         lock.lock();
+        if (failure && !failure_) failure_ = failure;
         if (--pending_ == 0) roundFinished_.notify_one();
     }
 }

@@ -7,6 +7,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -28,7 +29,9 @@ public:
 
     int Workers() const { return static_cast<int>(threads_.size()); }
     // Runs job(0) on the caller and job(i) on worker i, and returns when all
-    // have returned; what the jobs wrote is then visible to the caller.
+    // have returned; what the jobs wrote is then visible to the caller. An
+    // exception of any job (a std::bad_alloc) is thrown here then, the
+    // caller's own first.
     void Run(const std::function<void(int)>& job);
 
 private:
@@ -40,6 +43,7 @@ private:
     const std::function<void(int)>* job_ = nullptr;
     std::uint64_t round_ = 0;
     int pending_ = 0;
+    std::exception_ptr failure_;  // the round's first worker that threw
     bool quit_ = false;
     std::vector<std::thread> threads_;
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -33,6 +34,19 @@ TEST(WorkerPool, AThreadTheSystemCannotCreateMeansFewerWorkers) {
     std::vector<int> ran(2, 0);
     pool.Run([&](int thread) { ++ran[static_cast<std::size_t>(thread)]; });
     EXPECT_EQ(ran, (std::vector<int>{1, 1}));
+}
+
+TEST(WorkerPool, AJobThatThrowsFailsTheRoundOnTheCallerAndThePoolGoesOn) {
+    WorkerPool pool(2);
+    std::vector<int> ran(3, 0);
+    EXPECT_THROW(pool.Run([&](int thread) {
+        ++ran[static_cast<std::size_t>(thread)];
+        if (thread == 2) throw std::bad_alloc();
+    }),
+                 std::bad_alloc);
+    EXPECT_EQ(ran, (std::vector<int>{1, 1, 1}));  // every job ran to its end first
+    pool.Run([&](int thread) { ++ran[static_cast<std::size_t>(thread)]; });
+    EXPECT_EQ(ran, (std::vector<int>{2, 2, 2}));
 }
 
 }  // namespace
