@@ -52,13 +52,13 @@ inline bool StrictlyInside(Lanes low, Lanes a, Lanes high) {
     return _mm_movemask_pd(_mm_and_pd(_mm_cmplt_pd(low.v, a.v), _mm_cmplt_pd(a.v, high.v))) == 3;
 }
 
-// Both lanes of a finite, and both lanes of b finite and not zero.
+// Both lanes of a finite, and both lanes of b finite and not zero (v - v is
+// zero just when v is finite; no constant but zero to load).
 inline bool FiniteAndFiniteNonZero(Lanes a, Lanes b) {
-    const __m128d magnitude = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll));
-    const __m128d infinity = _mm_set1_pd(__builtin_inf());
-    const __m128d absA = _mm_and_pd(a.v, magnitude), absB = _mm_and_pd(b.v, magnitude);
-    const __m128d usable = _mm_and_pd(_mm_and_pd(_mm_cmplt_pd(absA, infinity), _mm_cmplt_pd(absB, infinity)),
-                                      _mm_cmpgt_pd(absB, _mm_setzero_pd()));
+    const __m128d zero = _mm_setzero_pd();
+    const __m128d usable = _mm_and_pd(
+        _mm_and_pd(_mm_cmpeq_pd(_mm_sub_pd(a.v, a.v), zero), _mm_cmpeq_pd(_mm_sub_pd(b.v, b.v), zero)),
+        _mm_cmpneq_pd(b.v, zero));
     return _mm_movemask_pd(usable) == 3;
 }
 
