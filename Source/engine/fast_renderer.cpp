@@ -46,15 +46,12 @@ void FastRenderer::DrawGroups(EngineState& state, Raster& raster, int count) {
     // the batch.
     if (ScreenSumsNeedFold(counts_, segments > 0 ? 2 * steps : steps, fs_.mapping.hitValue))
         FoldScreenCounts(raster);
-    const bool pipelined = segments == 0 && parallel_ && parallel_->Pipelines(steps);
     if (segments > 0) {
         parallel_->Run(state, steps, segments);
-    } else if (pipelined) {
-        parallel_->RunPipeline(state, steps);
     } else {
         RunOneThread(state, steps);
     }
-    lastShared_ = segments > 0 || pipelined;
+    lastShared_ = segments > 0;
 }
 
 void FastRenderer::MakeThreadCounts() {

@@ -3,11 +3,10 @@
 // The fast loop on one thread or several. A batch whose scene coalesces and
 // whose length the rule of parallel_walk.h can share runs as speculative
 // segments, two side by side on every thread (the caller alone included);
-// a long enough batch of a scene whose trajectories never coincide runs as
-// that file's pipeline where there are workers; any other batch (single
-// groups, the standard-speed selection, one thread) runs on the calling
-// thread as one chain. Either way the tables, the picture, the point and
-// the generator end exactly as the reference loop leaves them.
+// any other batch (single groups, a scene whose trajectories never
+// coincide, the standard-speed selection) runs on the calling thread as one
+// chain. Either way the tables, the picture, the point and the
+// generator end exactly as the reference loop leaves them.
 
 #include <cstdint>
 #include <memory>
@@ -44,8 +43,7 @@ public:
     void Flush(Raster& raster, FlushScope scope) override;
     int ActiveThreads() const override;
     PictureCounts* Picture() override;
-    // Whether the latest batch ran on several threads (segments or the
-    // pipeline).
+    // Whether the latest batch ran as segments.
     bool LastShared() const { return lastShared_; }
 
 private:

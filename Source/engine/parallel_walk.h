@@ -47,20 +47,6 @@
 // Every thread's plain sums stay exact while hitValue * (plotted + 2 * N) <=
 // 2^31 - 1 (ScreenSumsNeedFold): a thread may run every segment of a batch,
 // and each replay adds at most its segment's plots again.
-//
-// The pipeline, for a scene whose trajectories do not coincide (one chain),
-// on two threads or more, for a batch of at least kRingChunks groups. The
-// caller runs the chain (draws, selections, maps) and writes each step's
-// point, and its record for a picture, into a ring of kRingChunks chunks of
-// one group each; the workers plot the chunks into their own tables. Plots
-// are sums, so who plots a chunk does not matter, only that each is plotted
-// once: chunks are claimed in order from one counter. What that bounds:
-//   the caller never waits for a worker while a chunk is unclaimed: with the
-//   ring full it plots the oldest itself, and at the end of the batch it
-//   plots what is left; it waits only for a chunk that a worker claimed,
-//   so a descheduled worker holds back at most one group's plots;
-//   on one core the pipeline is the one-chain loop plus a write and a read
-//   of the ring a step.
 
 #include <atomic>
 #include <cstdint>
@@ -79,7 +65,6 @@ public:
     static constexpr std::int64_t kWarmUpsPerSegment = 16;
     static constexpr std::int64_t kMinWarmUp = 256;
     static constexpr std::int64_t kMaxWarmUp = 16384;
-    static constexpr std::uint32_t kRingChunks = 8;
 
     // threads[0] is the caller's table set, threads[i] worker i's; no pool:
     // the caller alone.
@@ -97,14 +82,6 @@ public:
 
     // Runs the steps from the state into the threads' tables.
     void Run(EngineState& state, std::int64_t steps, std::int64_t segments);
-
-    // Whether the rule gives a batch of steps to the pipeline.
-    bool Pipelines(std::int64_t steps) const {
-        return pool_ && coalescence_ == Coalescence::No && steps >= std::int64_t{kRingChunks} * kGroupSteps;
-    }
-    // Runs the steps from the state as the pipeline, into the threads'
-    // tables; steps is a whole number of groups.
-    void RunPipeline(EngineState& state, std::int64_t steps);
 
     // Steps until a trajectory from the state's point and one from another
     // point, fed the same draws, are the same bits; -1 when they do not meet
@@ -140,20 +117,8 @@ private:
     WorkerPool* pool_;
     std::vector<std::unique_ptr<ThreadCounts>>& threads_;
     const PicturePlan* picture_;
-    template <bool HiRes, bool WithPicture, class Maps>
-    void RunChunks(const Maps& maps, std::uint32_t chunks, EngineState& state);
-    template <bool HiRes, bool WithPicture>
-    bool PlotChunk(int thread);
-
     std::vector<Segment> segments_;
     std::atomic<std::int64_t> next_{0};
-    // The pipeline's ring, and the chunks written, claimed and (by slot)
-    // plotted: the slot's latest chunk plus one.
-    std::vector<Lanes> ringPoints_;
-    std::vector<int> ringRecords_;
-    std::atomic<std::uint32_t> produced_{0}, claimed_{0};
-    std::atomic<std::uint32_t> plotted_[kRingChunks];
-    std::atomic<std::int64_t> chunkOffPicture_{0};
     enum class Coalescence { Unknown, Yes, No };
     Coalescence coalescence_ = Coalescence::Unknown;
     std::int64_t warmUp_ = kMinWarmUp;
