@@ -100,6 +100,9 @@ def main():
     write("fuzz_scene", "narrow_nbsp_grouping", "2h 1\u202f000 45 320 15 1 10 100 1\na 1 0.5 0 0 0.5 0 0\n")
     write("fuzz_scene", "too_many_transforms", "0" + HEADER.format(n=1025) + AFFINE * 1025)
     write("fuzz_render", "max_transforms", "0" + HEADER.format(n=1024) + "a 1 0.5 0 0 0.5 0 0\n" * 1024 + "D \n")
+    # A quadratic map with terms left out whose point overflows to infinity
+    # and then NaN: the formula as written must take over.
+    write("fuzz_render", "quadratic_overflow", "0h 45 45 320 15 1 10 100 1\ns 1 1e300 0 0 0 0 1 0 1 0 0 0 1\nD \n")
     write("fuzz_scene", "long_line", "0" + "h 45 45 320 15 1 10 100 1 " + "9" * 4000 + "\na 1" + " 0" * 2000 + "\n")
 
     for name, text in LIBRARIES.items():
