@@ -83,12 +83,10 @@ void CheckSame(const char* what, const Scene& scene, const Canvas& reference,
         FUZZ_CHECK(SameCells(reference.raster.HiResBuffer(), other.raster.HiResBuffer()),
                    "%s: hi-res table differs", what);
     FUZZ_CHECK(reference.picture == other.picture, "%s: picture bytes differ", what);
-    // The point bit for bit; the previous point and the last denominator are
-    // the reference loop's own (every map writes them before it reads them).
     const PointState& a = referenceState.point;
     const PointState& b = otherState.point;
-    FUZZ_CHECK(std::memcmp(&a.X, &b.X, sizeof a.X) == 0 && std::memcmp(&a.Y, &b.Y, sizeof a.Y) == 0,
-               "%s: point differs: (%.17g, %.17g) vs (%.17g, %.17g)", what, a.X, a.Y, b.X, b.Y);
+    FUZZ_CHECK(SamePoint(a, b), "%s: point differs: (%.17g, %.17g) vs (%.17g, %.17g)", what, a.X, a.Y, b.X,
+               b.Y);
     FUZZ_CHECK(referenceState.RandSeed == otherState.RandSeed, "%s: seed %d vs %d", what,
                referenceState.RandSeed, otherState.RandSeed);
     FUZZ_CHECK(referenceState.offPicture == otherState.offPicture, "%s: off-picture count %lld vs %lld", what,

@@ -156,14 +156,14 @@ public:
             Packed p{};
             for (int i = 0; i < PairsOf(Kind); ++i) p.c[i] = m.c[i];
             maps_.push_back(p);
-            terms |= QuadraticTerms(m);
+            if constexpr (Kind == kQuadratic) terms |= QuadraticTerms(m);
         }
         // Quadratic maps leave out the terms that are zero in every map of
         // the scene: the same terms at every step, so the tests of which
         // ones are there always go the same way. One term left out saves
         // less than the tests and the guard cost; two shorten the chain of
         // a step by two multiplies and two adds.
-        if (Kind == kQuadratic && terms != 0 && __builtin_popcount(terms) <= 4) {
+        if (terms != 0 && __builtin_popcount(terms) <= 4) {
             first_ = __builtin_ctz(terms);
             rest_ = terms & (terms - 1);
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstring>
 
 namespace morva {
 
@@ -13,6 +14,13 @@ struct PointState {
     double YOld = 0.0;
     double Den = 0.0;
 };
+
+// The same point, bit for bit. Every map writes the previous point and the
+// denominator before it reads them, so they are no part of what a render
+// leaves: a fast loop need not carry them.
+inline bool SamePoint(const PointState& a, const PointState& b) {
+    return std::memcmp(&a.X, &b.X, sizeof a.X) == 0 && std::memcmp(&a.Y, &b.Y, sizeof a.Y) == 0;
+}
 
 // Every map computes from copies of the entry point and evaluates its terms
 // in exactly the grouping written: the order of the roundings is part of the

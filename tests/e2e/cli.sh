@@ -2,12 +2,7 @@
 # The command line a user types: a scene of any name, a folder or standard
 # input, outputs where the user names them and nowhere else, .ifs libraries,
 # --save-scene, --fit --write and one-line usage errors.
-set -euo pipefail
-morva=$1
-source_dir=$2
-work=$(mktemp -d)
-trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*" >&2; cat "$work/log" >&2 2>/dev/null || true; exit 1; }
+source "$(dirname "$0")/lib.sh" "$@"
 cd "$work"
 
 # The bundled fern cut to a short render, under a name of its own, read

@@ -5,7 +5,8 @@ set -euo pipefail
 morva=$1
 source_dir=$2
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# A test may leave read-only folders behind: writable again before removal.
+trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
 
 # fail MESSAGE: the message and the log of the last run, then exit 1.
 fail() { echo "FAIL: $*" >&2; cat "$work/log" >&2 2>/dev/null || true; exit 1; }

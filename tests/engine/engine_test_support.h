@@ -1,6 +1,6 @@
 #pragma once
 
-#include <cstring>
+#include <algorithm>
 #include <vector>
 
 #include "engine/transforms.h"
@@ -28,10 +28,26 @@ inline Scene MakeAffineScene(const std::vector<double>& weights, bool hiRes = fa
     return scene;
 }
 
-// The same point, bit for bit. The fast loop carries the point alone: the
-// previous point and the latest denominator are the reference's own.
-inline bool SamePoint(const PointState& a, const PointState& b) {
-    return std::memcmp(&a.X, &b.X, sizeof a.X) == 0 && std::memcmp(&a.Y, &b.Y, sizeof a.Y) == 0;
+// The Barnsley fern, in normal or high-resolution mode.
+inline Scene Fern(bool hiRes = false) {
+    Scene scene = MakeAffineScene({0.01, 0.85, 0.07, 0.07}, hiRes);
+    const double fern[4][6] = {{0, 0, 0, 0.16, 0, 0},
+                               {0.85, 0.04, -0.04, 0.85, 0, 1.6},
+                               {0.2, -0.26, 0.23, 0.22, 0, 1.6},
+                               {-0.15, 0.28, 0.26, 0.24, 0, 0.44}};
+    for (int k = 0; k < 4; ++k) std::copy(fern[k], fern[k] + 6, scene.transforms[k].Coef.begin());
+    return scene;
+}
+
+// The Henon map, whose trajectories never coincide.
+inline Scene Henon() {
+    Scene scene = MakeAffineScene({1.0});
+    scene.transforms[0].Kind = kQuadratic;
+    scene.transforms[0].Coef = {-1.4, 0, 0, 0, 1, 1, 0, 0, 0, 0.3, 0, 0};
+    scene.settings.ScaleX = 200;
+    scene.settings.ScaleY = 600;
+    scene.settings.OffsetY = 240;
+    return scene;
 }
 
 }  // namespace morva::test

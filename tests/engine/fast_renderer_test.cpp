@@ -27,26 +27,6 @@
 namespace morva {
 namespace {
 
-Scene Fern(bool hiRes) {
-    Scene scene = test::MakeAffineScene({0.01, 0.85, 0.07, 0.07}, hiRes);
-    const double fern[4][6] = {{0, 0, 0, 0.16, 0, 0},
-                               {0.85, 0.04, -0.04, 0.85, 0, 1.6},
-                               {0.2, -0.26, 0.23, 0.22, 0, 1.6},
-                               {-0.15, 0.28, 0.26, 0.24, 0, 0.44}};
-    for (int k = 0; k < 4; ++k) std::copy(fern[k], fern[k] + 6, scene.transforms[k].Coef.begin());
-    return scene;
-}
-
-Scene Henon() {
-    Scene scene = test::MakeAffineScene({1.0});
-    scene.transforms[0].Kind = kQuadratic;
-    scene.transforms[0].Coef = {-1.4, 0, 0, 0, 1, 1, 0, 0, 0, 0.3, 0, 0};
-    scene.settings.ScaleX = 200;
-    scene.settings.ScaleY = 600;
-    scene.settings.OffsetY = 240;
-    return scene;
-}
-
 // A random scene: any mix of kinds, weights that may leave band gaps or
 // total far beyond the draw table, coefficients that may throw points off
 // the picture or to infinity.
@@ -139,7 +119,7 @@ void ExpectIdentical(const Render& expected, const Render& actual, bool hiRes, c
     }
     ASSERT_EQ(expected.picture, actual.picture) << what << ": picture bytes differ";
     ASSERT_TRUE(expected.shown == actual.shown) << what << ": a repainted picture differs";
-    ASSERT_TRUE(test::SamePoint(expected.state.point, actual.state.point)) << what << ": final point differs";
+    ASSERT_TRUE(SamePoint(expected.state.point, actual.state.point)) << what << ": final point differs";
     ASSERT_EQ(expected.state.RandSeed, actual.state.RandSeed) << what;
     ASSERT_EQ(expected.state.offPicture, actual.state.offPicture) << what;
 }
@@ -179,8 +159,8 @@ void CompareWithReference(const Scene& scene, const std::vector<int>& batches, s
 const std::vector<int> kCadence = {1, 127, 1, 127, 1, 60};
 
 TEST(FastRenderer, FernMatchesTheReferenceExactly) {
-    CompareWithReference(Fern(false), kCadence, 12345, "fern");
-    CompareWithReference(Fern(true), kCadence, 12345, "high-resolution fern");
+    CompareWithReference(test::Fern(false), kCadence, 12345, "fern");
+    CompareWithReference(test::Fern(true), kCadence, 12345, "high-resolution fern");
 }
 
 TEST(FastRenderer, RandomScenesMatchTheReferenceExactly) {
@@ -197,7 +177,7 @@ TEST(FastRenderer, RandomScenesMatchTheReferenceExactly) {
 
 TEST(FastRenderer, CountsSaturateAlikeOnEveryPath) {
     // Cells a few hits short of the 32-bit limit: every path must stop there.
-    Scene scene = Fern(true);
+    Scene scene = test::Fern(true);
     scene.settings.HitValue = 255;
     auto prefill = [](Render& render) {
         render.raster.HitBuffer().Fill(kHitCellMax - 1000);
@@ -255,7 +235,7 @@ TEST(FastRenderer, ThreadSumsFoldOnlyWhenTheNextBatchCouldPass32Bits) {
 }
 
 TEST(FastRenderer, ThreadsTheSystemCannotCreateLeaveFewerThreads) {
-    const Scene fern = Fern(false);
+    const Scene fern = test::Fern(false);
     UniformRandom uniform;
     RunBatches(*MakeReferenceRenderer(fern, uniform), Canvas(0), fern, kCadence, 5);
     for (int creatable : {0, 1}) {
@@ -275,7 +255,7 @@ TEST(FastRenderer, ThreadsTheSystemCannotCreateLeaveFewerThreads) {
 
 TEST(FastRenderer, ARenderLoopBatchOfACoalescingSceneRunsAsSegments) {
     UniformRandom uniform;
-    FastRenderer renderer(Fern(false), uniform, 2);
+    FastRenderer renderer(test::Fern(false), uniform, 2);
     Render& render = Canvas(1);
     render.Reset(false);
     renderer.DrawGroups(render.state, render.raster, 1);
@@ -286,7 +266,7 @@ TEST(FastRenderer, ARenderLoopBatchOfACoalescingSceneRunsAsSegments) {
 }
 
 TEST(FastRenderer, ChaoticSceneMatchesAndNeverRunsSegments) {
-    const Scene henon = Henon();
+    const Scene henon = test::Henon();
     CompareWithReference(henon, kCadence, 7, "henon");
     // Segments would replay every step: the rule never takes them for a
     // scene whose trajectories do not coincide.

@@ -171,12 +171,7 @@ TEST(DrawFrameFr, PathShowsEveryChoiceStepForStep) {
 }
 
 TEST(DrawFrameFr, SameSeedSameImage) {
-    Scene scene = test::MakeAffineScene({0.01, 0.85, 0.07, 0.07});
-    const double fern[4][6] = {{0, 0, 0, 0.16, 0, 0},
-                               {0.85, 0.04, -0.04, 0.85, 0, 1.6},
-                               {0.2, -0.26, 0.23, 0.22, 0, 1.6},
-                               {-0.15, 0.28, 0.26, 0.24, 0, 0.44}};
-    for (int k = 0; k < 4; ++k) std::copy(fern[k], fern[k] + 6, scene.transforms[k].Coef.begin());
+    const Scene scene = test::Fern();
     auto render = [&](std::int32_t seed) {
         std::vector<std::uint8_t> picture(640 * 480);
         Raster raster;

@@ -53,7 +53,7 @@ TEST(MapKernels, EveryKindGivesTheScalarMapsBits) {
             maps.Apply(kind, s);
             PointState got = p;
             StorePoint(s, got);
-            ASSERT_TRUE(test::SamePoint(got, expected))
+            ASSERT_TRUE(SamePoint(got, expected))
                 << "kind " << kind << " at (" << p.X << ", " << p.Y << "): (" << got.X << ", " << got.Y
                 << "), expected (" << expected.X << ", " << expected.Y << ")";
         }
@@ -74,7 +74,7 @@ TEST(MapKernels, EveryKindGivesTheScalarMapsBits) {
             const PointState got = kind == kAffine       ? apply(OneKindMaps<kAffine>(alone))
                                    : kind == kProjective ? apply(OneKindMaps<kProjective>(alone))
                                                          : apply(OneKindMaps<kQuadratic>(alone));
-            ASSERT_TRUE(test::SamePoint(got, expected)) << "kind " << kind << " alone";
+            ASSERT_TRUE(SamePoint(got, expected)) << "kind " << kind << " alone";
         }
     }
 }

@@ -55,18 +55,8 @@ std::vector<std::uint64_t> RenderPicture(GroupRenderer& renderer, const Scene& s
 }
 
 TEST(Picture, SameCountsAndBytesOnEveryPathAndThreadCount) {
-    Scene fern = test::MakeAffineScene({0.01, 0.85, 0.07, 0.07});
-    const double maps[4][6] = {{0, 0, 0, 0.16, 0, 0},
-                               {0.85, 0.04, -0.04, 0.85, 0, 1.6},
-                               {0.2, -0.26, 0.23, 0.22, 0, 1.6},
-                               {-0.15, 0.28, 0.26, 0.24, 0, 0.44}};
-    for (int k = 0; k < 4; ++k) std::copy(maps[k], maps[k] + 6, fern.transforms[k].Coef.begin());
-    Scene henon = test::MakeAffineScene({1.0});
-    henon.transforms[0].Kind = kQuadratic;
-    henon.transforms[0].Coef = {-1.4, 0, 0, 0, 1, 1, 0, 0, 0, 0.3, 0, 0};
-    henon.settings.ScaleX = 200;
-    henon.settings.ScaleY = 600;
-    henon.settings.OffsetY = 240;
+    const Scene fern = test::Fern();
+    const Scene henon = test::Henon();
     Scene hiResFern = fern;
     hiResFern.settings.HiRes = true;
     DeriveSceneValues(hiResFern);

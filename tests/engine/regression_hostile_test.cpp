@@ -63,7 +63,7 @@ std::unique_ptr<Rendered> RenderEverywhere(const std::string& text) {
         EXPECT_TRUE(SameTable(reference->raster->HitBuffer(), fast->raster->HitBuffer()));
         EXPECT_TRUE(SameTable(reference->raster->HiResBuffer(), fast->raster->HiResBuffer()));
         EXPECT_EQ(reference->picture, fast->picture);
-        EXPECT_TRUE(test::SamePoint(reference->state.point, fast->state.point));
+        EXPECT_TRUE(SamePoint(reference->state.point, fast->state.point));
         EXPECT_EQ(reference->state.RandSeed, fast->state.RandSeed);
         EXPECT_EQ(reference->state.offPicture, fast->state.offPicture);
     }
