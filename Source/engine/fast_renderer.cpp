@@ -1,7 +1,5 @@
 #include "engine/fast_renderer.h"
 
-#include <algorithm>
-
 #include "engine/iteration_group.h"
 #include "engine/walk.h"
 #include "platform/uniform_random.h"
@@ -15,7 +13,7 @@ FastRenderer::FastRenderer(const Scene& scene, UniformRandom& uniform, int threa
       uniform_(uniform),
       options_(std::move(options)),
       picture_(std::move(picture)),
-      hiRes_(fs_.hiRes ? kHiResCells : 0) {
+      counts_(fs_.hiRes, Plan()) {
     // The standard-speed selection draws from the platform's generator, one
     // draw after another: it runs on the caller.
     if (!fs_.highSpeed) return;
@@ -24,7 +22,7 @@ FastRenderer::FastRenderer(const Scene& scene, UniformRandom& uniform, int threa
         threads_ = pool_->Workers() + 1;
         if (threads_ == 1) pool_.reset();
     }
-    parallel_.emplace(fs_, pool_.get(), counts_, Plan());
+    parallel_.emplace(fs_, pool_.get(), counts_.Threads(), Plan());
 }
 
 FastRenderer::~FastRenderer() = default;
@@ -41,11 +39,11 @@ void FastRenderer::DrawGroups(EngineState& state, Raster& raster, int count) {
                        ? parallel_->AnySegments(steps)
                        : parallel_->Segments(state, steps);
     }
-    MakeThreadCounts();
+    counts_.Make(threads_);
     // A thread may run every segment and replay each once: room for twice
     // the batch.
-    if (ScreenSumsNeedFold(counts_, segments > 0 ? 2 * steps : steps, fs_.mapping.hitValue))
-        FoldScreenCounts(raster);
+    if (ScreenSumsNeedFold(counts_.Threads(), segments > 0 ? 2 * steps : steps, fs_.mapping.hitValue))
+        counts_.FoldScreen(raster);
     if (segments > 0) {
         parallel_->Run(state, steps, segments);
     } else {
@@ -54,21 +52,12 @@ void FastRenderer::DrawGroups(EngineState& state, Raster& raster, int count) {
     lastShared_ = segments > 0;
 }
 
-void FastRenderer::MakeThreadCounts() {
-    if (!counts_.empty()) return;
-    // All or none: a table the system cannot give is a std::bad_alloc for
-    // the caller to report, and leaves no thread without its tables.
-    std::vector<std::unique_ptr<ThreadCounts>> counts;
-    for (int t = 0; t < threads_; ++t) counts.push_back(std::make_unique<ThreadCounts>(fs_.hiRes, Plan()));
-    counts_ = std::move(counts);
-}
-
 void FastRenderer::RunOneThread(EngineState& state, std::int64_t steps) {
     // The caller plots where its segments plot, plain sums folded into the
     // session's tables when they are shown or saved: a screen cell that
     // saturates at every add cost a fifth of the speed, and the caller's own
     // tables are in its cache.
-    ThreadCounts& own = *counts_.front();
+    ThreadCounts& own = counts_.Caller();
     own.plotted += steps;
     MapState point = ToMapState(state.point);
     FastDraws draws{fs_.selection->Hot(), state.RandSeed};
@@ -89,26 +78,19 @@ void FastRenderer::RunOneThread(EngineState& state, std::int64_t steps) {
     state.RandSeed = draws.seed;
 }
 
-void FastRenderer::FoldScreenCounts(Raster& raster) {
-    std::vector<ThreadCounts*> threads;
-    for (auto& counts : counts_) threads.push_back(counts.get());
-    FoldHitCells(raster.HitBuffer().Data(), threads, 0, kHitCells);
-    for (auto& counts : counts_) counts->plotted = 0;
-}
-
 void FastRenderer::RunStandard(EngineState& state, Raster& raster, int count) {
     // The platform generator's draws make every picture different anyway:
     // plots go straight to the session's tables.
-    SessionTables tables{raster.HitBuffer().Data(), hiRes_.data(), raster.HiResBuffer().Data()};
+    SessionTables tables{raster.HitBuffer().Data(), counts_.OwnHiRes(), raster.HiResBuffer().Data()};
     MapState point = ToMapState(state.point);
     StandardDraws draws{&fs_.scene, &uniform_, fs_.scene.settings.WeightSum};
     const std::int64_t steps = std::int64_t{count} * kGroupSteps;
     auto run = [&](auto hiRes) {
         PlotSink<decltype(hiRes)::value, SessionTables> plots{fs_.mapping, tables};
         if (Plan()) {
-            MakeThreadCounts();
+            counts_.Make(threads_);
             BothSinks<decltype(plots), PictureSink<false>> sink{
-                plots, PictureSink<false>(Plan(), &*counts_.front()->picture)};
+                plots, PictureSink<false>(Plan(), &*counts_.Caller().picture)};
             Walk(draws, fs_.mixedMaps, point, sink, 0, steps);
             state.offPicture += sink.first.tables.offPicture;
         } else {
@@ -128,58 +110,23 @@ int FastRenderer::ActiveThreads() const { return lastShared_ ? threads_ : 1; }
 
 PictureCounts* FastRenderer::Picture() {
     if (!Plan()) return nullptr;
-    MakeThreadCounts();
-    PictureCounts& picture = *counts_.front()->picture;
-    for (std::size_t t = 1; t < counts_.size(); ++t) picture.FoldFrom(*counts_[t]->picture);
-    picture.Settle();
-    return &picture;
+    counts_.Make(threads_);
+    return &counts_.Picture();
 }
 
 void FastRenderer::Flush(Raster& raster, FlushScope scope) {
     const bool fold = scope == FlushScope::All;
-    // The bands below find their wraps by cell.
-    if (fold) {
-        for (auto& counts : counts_) std::sort(counts->wraps.begin(), counts->wraps.end());
-    }
     // A fold (saves, the end) takes the threads' whole tables: each thread
     // takes its own band of rows. The picture alone, rebuilt for every frame
     // of a window, is the caller's: it takes a fraction of a millisecond, and
     // handing it out would make every frame wait for the slowest thread.
+    if (fold) counts_.BeginFold();
     if (fold && pool_) {
-        pool_->Run([&](int part) { FlushRows(raster, fold, part, threads_); });
+        pool_->Run([&](int part) { counts_.FlushRows(raster, fold, part, threads_); });
     } else {
-        FlushRows(raster, fold, 0, 1);
+        counts_.FlushRows(raster, fold, 0, 1);
     }
-    if (fold) {
-        for (auto& counts : counts_) {
-            counts->plotted = 0;
-            counts->wraps.clear();
-        }
-    }
-}
-
-// Folds the threads' counts of a band of rows into the session's tables
-// (when asked) and rebuilds the band's picture bytes.
-void FastRenderer::FlushRows(Raster& raster, bool fold, int part, int parts) {
-    std::vector<ThreadCounts*> threads;
-    for (auto& counts : counts_) threads.push_back(counts.get());
-    const int firstRow = kHitHeight * part / parts, endRow = kHitHeight * (part + 1) / parts;
-    std::int32_t* hits = raster.HitBuffer().Data();
-    if (fold) {
-        FoldHitCells(hits, threads, static_cast<std::size_t>(firstRow) * kHitWidth,
-                     static_cast<std::size_t>(endRow) * kHitWidth);
-        if (fs_.hiRes) {
-            std::vector<NarrowTable> tables{{hiRes_.data(), nullptr}};
-            for (ThreadCounts* t : threads) tables.push_back({t->hiRes.data(), &t->wraps});
-            FoldNarrow(raster.HiResBuffer().Data(),
-                       static_cast<std::size_t>(kHiResHeight * part / parts) * kHiResWidth,
-                       static_cast<std::size_t>(kHiResHeight * (part + 1) / parts) * kHiResWidth, tables);
-        }
-    }
-    // A thread's screen table holds nothing since its latest fold.
-    std::erase_if(threads, [](const ThreadCounts* t) { return t->plotted == 0; });
-    FrameSurface& surface = raster.Surface();
-    if (surface.Mapped()) RebuildPictureRows(surface, hits, threads, firstRow, endRow);
+    if (fold) counts_.EndFold();
 }
 
 std::unique_ptr<GroupRenderer> MakeFastRenderer(const Scene& scene, UniformRandom& uniform, int threads,

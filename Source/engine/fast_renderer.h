@@ -16,6 +16,7 @@
 #include "engine/fast_scene.h"
 #include "engine/group_renderer.h"
 #include "engine/parallel_walk.h"
+#include "engine/thread_count_set.h"
 #include "engine/worker_pool.h"
 
 namespace morva {
@@ -47,13 +48,8 @@ public:
     bool LastShared() const { return lastShared_; }
 
 private:
-    // The threads' tables, made when first needed.
-    void MakeThreadCounts();
     void RunOneThread(EngineState& state, std::int64_t steps);
-    // Folds the threads' screen counts into the session's table.
-    void FoldScreenCounts(Raster& raster);
     void RunStandard(EngineState& state, Raster& raster, int count);
-    void FlushRows(Raster& raster, bool fold, int part, int parts);
     const PicturePlan* Plan() const { return picture_ ? &*picture_ : nullptr; }
 
     FastScene fs_;
@@ -62,9 +58,7 @@ private:
     std::optional<PicturePlan> picture_;
     std::unique_ptr<WorkerPool> pool_;
     int threads_ = 1;
-    // The threads' tables, one set per thread (the caller's first).
-    std::vector<std::unique_ptr<ThreadCounts>> counts_;
-    ZeroedCells<std::uint16_t> hiRes_;  // the session's own narrow cells
+    ThreadCountSet counts_;  // made when first needed
     std::optional<ParallelWalk> parallel_;
     bool lastShared_ = false;
 };

@@ -15,7 +15,8 @@ std::int64_t ParallelWalk::WarmUp(std::int64_t stepsToCoincide) {
 }
 
 std::int64_t ParallelWalk::SegmentCount(std::int64_t steps, std::int64_t threads, std::int64_t warmUp) {
-    return std::min(kSegmentsPerThread * threads, steps / (kWarmUpsPerSegment * warmUp));
+    // An even count: every claim is a pair.
+    return std::min(kSegmentsPerThread * threads, steps / (kWarmUpsPerSegment * warmUp)) & ~std::int64_t{1};
 }
 
 std::int64_t ParallelWalk::Segments(const EngineState& state, std::int64_t steps) {
@@ -35,15 +36,14 @@ std::int64_t ParallelWalk::Segments(const EngineState& state, std::int64_t steps
 }
 
 std::int64_t ParallelWalk::AnySegments(std::int64_t steps) const {
-    return std::clamp<std::int64_t>(steps, 1, kSegmentsPerThread * Threads());
+    return std::clamp<std::int64_t>(steps & ~std::int64_t{1}, 2, kSegmentsPerThread * Threads());
 }
 
 template <bool HiRes, bool WithPicture, class Maps>
 void ParallelWalk::RunPair(const Maps& maps, std::size_t j, int thread, const MapState& start,
                            std::int32_t seed0) {
-    const bool pair = j + 1 < segments_.size();
     Segment& a = segments_[j];
-    Segment& b = segments_[pair ? j + 1 : j];
+    Segment& b = segments_[j + 1];
     // Each starts a warm-up ahead of its first step (any start point will
     // do: the warm-up is there to forget it); the first segment of the batch
     // starts from the true point and needs none.
@@ -52,40 +52,28 @@ void ParallelWalk::RunPair(const Maps& maps, std::size_t j, int thread, const Ma
     FastDraws drawsB{fs_.selection->Hot(), RandomJump(seed0, static_cast<std::uint64_t>(b.first - lead(b)))};
     MapState pa = start, pb = start;
     NoPlot none;
-    if (pair) {
-        // Either lead is the warm-up, or the first segment's none.
-        const std::int64_t both = std::min(lead(a), lead(b));
-        WalkTwo(drawsA, drawsB, maps, pa, pb, none, none, a.first - lead(a), b.first - lead(b), both);
-        Walk(drawsA, maps, pa, none, a.first - lead(a) + both, lead(a) - both);
-        Walk(drawsB, maps, pb, none, b.first - lead(b) + both, lead(b) - both);
-    } else {
-        Walk(drawsA, maps, pa, none, a.first - lead(a), lead(a));
-    }
+    // Either lead is the warm-up, or the first segment's none.
+    const std::int64_t leads = std::min(lead(a), lead(b));
+    WalkTwo(drawsA, drawsB, maps, pa, pb, none, none, a.first - lead(a), b.first - lead(b), leads);
+    Walk(drawsA, maps, pa, none, a.first - lead(a) + leads, lead(a) - leads);
+    Walk(drawsB, maps, pb, none, b.first - lead(b) + leads, lead(b) - leads);
+    a.guess = pa;
+    a.seedAtStart = drawsA.seed;
+    b.guess = pb;
+    b.seedAtStart = drawsB.seed;
     ThreadCounts& counts = *threads_[static_cast<std::size_t>(thread)];
     auto sinkA = MakeStepSink<HiRes, WithPicture>(fs_.mapping, ThreadTables(counts), picture_, counts);
     auto sinkB = MakeStepSink<HiRes, WithPicture>(fs_.mapping, ThreadTables(counts), picture_, counts);
-    a.guess = pa;
-    a.seedAtStart = drawsA.seed;
-    if (pair) {
-        b.guess = pb;
-        b.seedAtStart = drawsB.seed;
-        const std::int64_t both = std::min(a.count, b.count);
-        WalkTwo(drawsA, drawsB, maps, pa, pb, sinkA, sinkB, a.first, b.first, both);
-        Walk(drawsA, maps, pa, sinkA, a.first + both, a.count - both);
-        Walk(drawsB, maps, pb, sinkB, b.first + both, b.count - both);
-    } else {
-        Walk(drawsA, maps, pa, sinkA, a.first, a.count);
-    }
+    const std::int64_t both = std::min(a.count, b.count);
+    WalkTwo(drawsA, drawsB, maps, pa, pb, sinkA, sinkB, a.first, b.first, both);
+    Walk(drawsA, maps, pa, sinkA, a.first + both, a.count - both);
+    Walk(drawsB, maps, pb, sinkB, b.first + both, b.count - both);
     a.end = pa;
-    a.thread = thread;
+    b.end = pb;
+    a.thread = b.thread = thread;
     a.offPicture = PlotsOf(sinkA).tables.offPicture;
-    counts.plotted += a.count;
-    if (pair) {
-        b.end = pb;
-        b.thread = thread;
-        b.offPicture = PlotsOf(sinkB).tables.offPicture;
-        counts.plotted += b.count;
-    }
+    b.offPicture = PlotsOf(sinkB).tables.offPicture;
+    counts.plotted += a.count + b.count;
 }
 
 template <bool HiRes, bool WithPicture, class Maps>

@@ -26,7 +26,8 @@
 //       scene took to coincide when first tested (at most kMaxWarmUp; a
 //       scene whose trajectories did not coincide within it runs every
 //       batch on the caller alone);
-//   S = min(kSegmentsPerThread * T, floor(N / (kWarmUpsPerSegment * W)));
+//   S = min(kSegmentsPerThread * T, floor(N / (kWarmUpsPerSegment * W))),
+//       rounded down to an even count (segments are claimed in pairs);
 //   S < max(2, T): the caller runs the batch alone, as one chain.
 // What that bounds:
 //   speculative work per batch  <= (S - 1) * W <= N / kWarmUpsPerSegment
@@ -104,7 +105,7 @@ private:
         std::int64_t offPicture = 0;
     };
     int Threads() const { return pool_ ? pool_->Workers() + 1 : 1; }
-    // Runs segments j and j + 1 (where there is one) on the thread.
+    // Runs segments j and j + 1 on the thread.
     template <bool HiRes, bool WithPicture, class Maps>
     void RunPair(const Maps& maps, std::size_t j, int thread, const MapState& start, std::int32_t seed0);
     template <bool HiRes, bool WithPicture, class Maps>

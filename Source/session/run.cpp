@@ -16,7 +16,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/headless_window.h"
-#include "platform/idle_processors.h"
+#include "platform/processors.h"
 #include "platform/signals.h"
 #include "platform/terminal.h"
 #include "platform/uniform_random.h"

@@ -16,6 +16,7 @@ TEST(ParallelWalk, TheRuleKeepsItsStatedBounds) {
             for (std::int64_t steps = 2048; steps <= std::int64_t{1} << 22; steps = steps * 3 / 2) {
                 const std::int64_t s = ParallelWalk::SegmentCount(steps, threads, warmUp);
                 if (s < std::max<std::int64_t>(2, threads)) continue;  // the caller alone
+                EXPECT_EQ(s % 2, 0) << "claimed in pairs";
                 // Speculative work: at most a sixteenth of the batch.
                 EXPECT_LE((s - 1) * warmUp, steps / kWarmUps) << steps << " steps, warm-up " << warmUp;
                 // What a descheduled thread's claim of two segments holds back.

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "platform/clock.h"
-#include "platform/idle_processors.h"
+#include "platform/processors.h"
 #include "platform/uniform_random.h"
 #include "session/options.h"
 #include "support/fake_file_system.h"

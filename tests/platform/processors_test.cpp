@@ -1,4 +1,4 @@
-#include "platform/idle_processors.h"
+#include "platform/processors.h"
 
 #include <gtest/gtest.h>
 #include <sched.h>
