@@ -1,8 +1,8 @@
 // Points per second of the iteration group: the reference loop, the fast
 // loop on one thread and on two, on a scene of every class: the sample
-// scenes, a scene of 1024 maps and one whose WeightTotal727 is beyond 65536;
-// and for each class its map chain alone. scripts/bench.sh runs it and prints the ratios of
-// one run.
+// scenes, a scene of 1024 maps, one whose WeightTotal727 is beyond 65536
+// and one of three kinds mixed at random; and for each class its map chain
+// alone. scripts/bench.sh runs it and prints the ratios of one run.
 
 #include <benchmark/benchmark.h>
 
@@ -38,6 +38,25 @@ std::string ManyMapsScene() {
     return text + "_setseed 4242\n";
 }
 
+// The projective and the quadratic sample's maps and two affine ones, all
+// taking the unit square into itself: a scene of three kinds that mix at
+// random.
+std::string MixedScene() {
+    return "h 620 460 10 10 1 1 2000 11\n"
+           "p 24 0.619048 0.0714286 0 0.190476 0.190476 1 0.047619 0.642857 0 0.190476 0.190476 1\n"
+           "p 22 0.0737214 -0.400208 1 0.0956341 0.199584 1 0.54973 0.0519751 0.02 0.0956341 0.199584 1\n"
+           "p 19 -0.35196 0.10794 0.96 0.21608 0.160804 1 0.167437 -0.396382 1 0.21608 0.160804 1\n"
+           "p 16 0.058324 0.469497 0.04 0.22905 0.0614525 1 -0.291732 0.0602235 0.98 0.22905 0.0614525 1\n"
+           "p 4 0.14 -0.14 0.5 0 0 1 0.14 0.14 0.36 0 0 1\n"
+           "s 20 0 0 -0.3 0.46 0.3 0.02 -0.3 0 0 0.3 0.46 0.02\n"
+           "s 20 0.3 0 0 -0.3 -0.46 0.98 0 0 -0.3 0.46 0.3 0.02\n"
+           "s 20 0 0 0.3 -0.46 -0.3 0.98 0.3 0 0 -0.3 -0.46 0.98\n"
+           "s 20 -0.3 0 0 0.3 0.46 0.02 0 0 0.3 -0.46 -0.3 0.98\n"
+           "a 30 0.5 0 0 0.5 0.25 0.25\n"
+           "a 30 0.4 -0.2 0.2 0.4 0.3 0.3\n"
+           "_setseed 2718\n";
+}
+
 // The fern with every weight times 100: WeightTotal727 is 72700.
 std::string HeavyFernScene() {
     return "h 45 45 320 15 1 10 100 4\n"
@@ -53,9 +72,11 @@ const Scene& LoadSample(const std::string& name, bool hiRes) {
     const std::string key = name + (hiRes ? "/hires" : "");
     auto& slot = cache[key];
     if (!slot) {
-        if (name == "maps1024" || name == "heavy") {
-            slot = std::make_unique<Scene>(
-                ParseScene(name == "heavy" ? HeavyFernScene() : ManyMapsScene(), 12345, NumberFormat{}));
+        if (name == "maps1024" || name == "heavy" || name == "mixed") {
+            const std::string text = name == "heavy"   ? HeavyFernScene()
+                                     : name == "mixed" ? MixedScene()
+                                                       : ManyMapsScene();
+            slot = std::make_unique<Scene>(ParseScene(text, 12345, NumberFormat{}));
         } else {
             PosixFileSystem files;
             slot = std::make_unique<Scene>(
@@ -144,11 +165,11 @@ void Register() {
         bool hiRes;
         bool window;
     };
-    const Case cases[] = {{"fern", false, false},       {"fern", true, false},
-                          {"sierpinski", false, false}, {"projective", false, false},
-                          {"quadratic", false, false},  {"henon", false, false},
-                          {"maps1024", false, false},   {"heavy", false, false},
-                          {"fern", false, true},        {"fern", true, true}};
+    const Case cases[] = {
+        {"fern", false, false},       {"fern", true, false},       {"sierpinski", false, false},
+        {"projective", false, false}, {"quadratic", false, false}, {"henon", false, false},
+        {"maps1024", false, false},   {"heavy", false, false},     {"mixed", false, false},
+        {"fern", false, true},        {"fern", true, true}};
     for (const Case& c : cases) {
         for (int threads : {0, 1, 2}) {
             const std::string name = std::string(c.scene) + (c.hiRes ? "/hires" : "/normal") +
@@ -179,7 +200,7 @@ void Register() {
         }
     }
     for (const char* scene :
-         {"fern", "sierpinski", "projective", "quadratic", "henon", "maps1024", "heavy"}) {
+         {"fern", "sierpinski", "projective", "quadratic", "henon", "maps1024", "heavy", "mixed"}) {
         benchmark::RegisterBenchmark((std::string(scene) + "/normal/chain").c_str(),
                                      [scene](benchmark::State& bench) { MapChain(bench, scene); })
             ->UseRealTime();

@@ -47,6 +47,14 @@ inline Lanes WhereDivisible(Lanes denominator, Lanes quotient, Lanes kept) {
     return {_mm_or_pd(_mm_and_pd(usable, quotient.v), _mm_andnot_pd(usable, kept.v))};
 }
 
+// Every bit of both lanes set, or none.
+inline Lanes MaskOf(bool all) { return {_mm_castsi128_pd(_mm_set1_epi64x(all ? -1 : 0))}; }
+
+// a's bits where the mask's are set, b's elsewhere.
+inline Lanes Choose(Lanes mask, Lanes a, Lanes b) {
+    return {_mm_or_pd(_mm_and_pd(mask.v, a.v), _mm_andnot_pd(mask.v, b.v))};
+}
+
 // low < a < high in both lanes; false for NaN.
 inline bool StrictlyInside(Lanes low, Lanes a, Lanes high) {
     return _mm_movemask_pd(_mm_and_pd(_mm_cmplt_pd(low.v, a.v), _mm_cmplt_pd(a.v, high.v))) == 3;
@@ -115,6 +123,28 @@ inline Lanes WhereDivisible(Lanes denominator, Lanes quotient, Lanes kept) {
     auto usable = [](double d) { return d != 0.0 && d == d; };
     return {usable(denominator.lane0) ? quotient.lane0 : kept.lane0,
             usable(denominator.lane1) ? quotient.lane1 : kept.lane1};
+}
+
+inline Lanes MaskOf(bool all) {
+    const std::uint64_t bits = all ? ~std::uint64_t{0} : 0;
+    Lanes mask;
+    std::memcpy(&mask.lane0, &bits, sizeof bits);
+    std::memcpy(&mask.lane1, &bits, sizeof bits);
+    return mask;
+}
+
+inline Lanes Choose(Lanes mask, Lanes a, Lanes b) {
+    auto choose = [](double m, double x, double y) {
+        std::uint64_t mb, xb, yb;
+        std::memcpy(&mb, &m, sizeof m);
+        std::memcpy(&xb, &x, sizeof x);
+        std::memcpy(&yb, &y, sizeof y);
+        const std::uint64_t bits = (mb & xb) | (~mb & yb);
+        double r;
+        std::memcpy(&r, &bits, sizeof r);
+        return r;
+    };
+    return {choose(mask.lane0, a.lane0, b.lane0), choose(mask.lane1, a.lane1, b.lane1)};
 }
 
 inline bool StrictlyInside(Lanes low, Lanes a, Lanes high) {

@@ -1,5 +1,7 @@
 #include "engine/map_kernels.h"
 
+#include <algorithm>
+
 namespace morva {
 
 PackedMap PackMap(const TransformRec& record) {
@@ -39,10 +41,24 @@ unsigned QuadraticTerms(const PackedMap& map) {
 
 MixedMaps::MixedMaps(const Scene& scene) {
     const int used = UsedTransforms(scene.settings);
+    constexpr TransformKind kOrder[3] = {kAffine, kQuadratic, kProjective};
+    double bands[3] = {}, total = 0;
+    unsigned kinds = 0;
     for (int k = 0; k < used; ++k) {
-        kinds_.push_back(scene.transforms[static_cast<std::size_t>(k)].Kind);
-        maps_.push_back(PackMap(scene.transforms[static_cast<std::size_t>(k)]));
+        const TransformRec& record = scene.transforms[static_cast<std::size_t>(k)];
+        Packed p{PackMap(record), {}, record.Kind};
+        const double band = static_cast<double>(WeightBand(record.Weight).value_or(0));
+        total += band;
+        for (int i = 0; i < 3; ++i) {
+            p.is[i] = MaskOf(record.Kind == kOrder[i]);
+            if (record.Kind != kOrder[i]) continue;
+            kinds |= 1u << i;
+            bands[i] += band;
+        }
+        maps_.push_back(p);
     }
+    const double most = *std::max_element(bands, bands + 3);
+    if (most <= total * kMostToJump) kinds_ = kinds;
 }
 
 int OneKind(const Scene& scene) {
