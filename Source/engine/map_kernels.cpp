@@ -47,7 +47,7 @@ MixedMaps::MixedMaps(const Scene& scene) {
     for (int k = 0; k < used; ++k) {
         const TransformRec& record = scene.transforms[static_cast<std::size_t>(k)];
         Packed p{PackMap(record), {}, record.Kind};
-        const double band = static_cast<double>(WeightBand(record.Weight).value_or(0));
+        const double band = std::max(0, WeightBand(record.Weight).value_or(0));
         total += band;
         for (int i = 0; i < 3; ++i) {
             p.is[i] = MaskOf(record.Kind == kOrder[i]);
