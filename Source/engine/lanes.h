@@ -55,6 +55,12 @@ inline Lanes Choose(Lanes mask, Lanes a, Lanes b) {
     return {_mm_or_pd(_mm_and_pd(mask.v, a.v), _mm_andnot_pd(mask.v, b.v))};
 }
 
+// 0 < |a| in both lanes: neither is a zero or NaN.
+inline bool NoZeroOrNaN(Lanes a) {
+    const __m128d magnitude = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll));
+    return _mm_movemask_pd(_mm_cmplt_pd(_mm_setzero_pd(), _mm_and_pd(a.v, magnitude))) == 3;
+}
+
 // low < a < high in both lanes; false for NaN.
 inline bool StrictlyInside(Lanes low, Lanes a, Lanes high) {
     return _mm_movemask_pd(_mm_and_pd(_mm_cmplt_pd(low.v, a.v), _mm_cmplt_pd(a.v, high.v))) == 3;
@@ -145,6 +151,11 @@ inline Lanes Choose(Lanes mask, Lanes a, Lanes b) {
         return r;
     };
     return {choose(mask.lane0, a.lane0, b.lane0), choose(mask.lane1, a.lane1, b.lane1)};
+}
+
+inline bool NoZeroOrNaN(Lanes a) {
+    auto usable = [](double d) { return d != 0.0 && d == d; };
+    return usable(a.lane0) && usable(a.lane1);
 }
 
 inline bool StrictlyInside(Lanes low, Lanes a, Lanes high) {
