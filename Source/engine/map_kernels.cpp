@@ -47,6 +47,9 @@ MixedMaps::MixedMaps(const Scene& scene) {
     for (int k = 0; k < used; ++k) {
         const TransformRec& record = scene.transforms[static_cast<std::size_t>(k)];
         Packed p{PackMap(record), {}, record.Kind};
+        // The projective map, applied to every map, then divides an affine
+        // map's point by one (pairs it does not read) and does not jump.
+        if (record.Kind == kAffine) p.map.c[5] = MakeLanes(1.0, 1.0);
         const double band = std::max(0, WeightBand(record.Weight).value_or(0));
         total += band;
         for (int i = 0; i < 3; ++i) {

@@ -115,18 +115,14 @@ unsigned QuadraticTerms(const PackedMap& map);
 
 // Numerators (A*x0 + B*y0) + C (lane 1 adds A2*x0 to B2*y0, the same sum);
 // denominators (E1*y0 + D1*x0) + F1 in lane 0 and (D2*x0 + E2*y0) + F2 in
-// lane 1. The point and its swap are all the lanes need. Applied to every
-// map of a mixed scene (LikelyDivisible false), the denominators the other
-// kinds' coefficients give are zeros as often as not, and the choice is
-// made lane by lane without a jump.
-template <bool LikelyDivisible = true>
+// lane 1. The point and its swap are all the lanes need.
 [[gnu::always_inline]] inline void ApplyProjective(const Lanes* c, MapState& s) {
     const Lanes swapped = Swapped(s.xy);
     const Lanes den = (c[3] * swapped + c[4] * s.xy) + c[5];
     const Lanes numerator = (c[0] * s.xy + c[1] * swapped) + c[2];
     // Nearly always both lanes divide: a jump that goes one way keeps the
     // lane-by-lane choice off the chain of steps.
-    if (LikelyDivisible && NoZeroOrNaN(den)) [[likely]] {
+    if (NoZeroOrNaN(den)) [[likely]] {
         s.xy = numerator / den;
     } else {
         s.xy = WhereDivisible(den, numerator / den, s.xy);
@@ -253,7 +249,7 @@ public:
             }
             if (kinds & 4) {
                 MapState p = s;
-                ApplyProjective<false>(m.map.c, p);
+                ApplyProjective(m.map.c, p);
                 out = Choose(m.is[2], p.xy, out);
             }
             s.xy = out;
