@@ -38,14 +38,22 @@ inline Lanes Broadcast0(Lanes a) { return {_mm_unpacklo_pd(a.v, a.v)}; }
 inline Lanes Broadcast1(Lanes a) { return {_mm_unpackhi_pd(a.v, a.v)}; }
 inline Lanes Swapped(Lanes a) { return {_mm_shuffle_pd(a.v, a.v, 1)}; }
 
-// Lane by lane: the quotient where the denominator is neither zero (of
-// either sign) nor NaN, the kept value elsewhere.
-inline Lanes WhereDivisible(Lanes denominator, Lanes quotient, Lanes kept) {
-    // 0 < |denominator|: false for zeros and for NaN.
+// All ones in each lane whose denominator is neither zero (of either sign)
+// nor NaN: 0 < |denominator|.
+inline __m128d DivisibleMask(Lanes denominator) {
     const __m128d magnitude = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll));
-    const __m128d usable = _mm_cmplt_pd(_mm_setzero_pd(), _mm_and_pd(denominator.v, magnitude));
+    return _mm_cmplt_pd(_mm_setzero_pd(), _mm_and_pd(denominator.v, magnitude));
+}
+
+// Lane by lane: the quotient where the denominator is neither zero nor NaN,
+// the kept value elsewhere.
+inline Lanes WhereDivisible(Lanes denominator, Lanes quotient, Lanes kept) {
+    const __m128d usable = DivisibleMask(denominator);
     return {_mm_or_pd(_mm_and_pd(usable, quotient.v), _mm_andnot_pd(usable, kept.v))};
 }
+
+// Both lanes' denominators are neither zero nor NaN.
+inline bool BothDivisible(Lanes denominator) { return _mm_movemask_pd(DivisibleMask(denominator)) == 3; }
 
 // Every bit of both lanes set, or none.
 inline Lanes MaskOf(bool all) { return {_mm_castsi128_pd(_mm_set1_epi64x(all ? -1 : 0))}; }
@@ -53,12 +61,6 @@ inline Lanes MaskOf(bool all) { return {_mm_castsi128_pd(_mm_set1_epi64x(all ? -
 // a's bits where the mask's are set, b's elsewhere.
 inline Lanes Choose(Lanes mask, Lanes a, Lanes b) {
     return {_mm_or_pd(_mm_and_pd(mask.v, a.v), _mm_andnot_pd(mask.v, b.v))};
-}
-
-// 0 < |a| in both lanes: neither is a zero or NaN.
-inline bool NoZeroOrNaN(Lanes a) {
-    const __m128d magnitude = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll));
-    return _mm_movemask_pd(_mm_cmplt_pd(_mm_setzero_pd(), _mm_and_pd(a.v, magnitude))) == 3;
 }
 
 // low < a < high in both lanes; false for NaN.
@@ -125,10 +127,15 @@ inline Lanes Broadcast0(Lanes a) { return {a.lane0, a.lane0}; }
 inline Lanes Broadcast1(Lanes a) { return {a.lane1, a.lane1}; }
 inline Lanes Swapped(Lanes a) { return {a.lane1, a.lane0}; }
 
+inline bool Divisible(double denominator) { return denominator != 0.0 && denominator == denominator; }
+
 inline Lanes WhereDivisible(Lanes denominator, Lanes quotient, Lanes kept) {
-    auto usable = [](double d) { return d != 0.0 && d == d; };
-    return {usable(denominator.lane0) ? quotient.lane0 : kept.lane0,
-            usable(denominator.lane1) ? quotient.lane1 : kept.lane1};
+    return {Divisible(denominator.lane0) ? quotient.lane0 : kept.lane0,
+            Divisible(denominator.lane1) ? quotient.lane1 : kept.lane1};
+}
+
+inline bool BothDivisible(Lanes denominator) {
+    return Divisible(denominator.lane0) && Divisible(denominator.lane1);
 }
 
 inline Lanes MaskOf(bool all) {
@@ -151,11 +158,6 @@ inline Lanes Choose(Lanes mask, Lanes a, Lanes b) {
         return r;
     };
     return {choose(mask.lane0, a.lane0, b.lane0), choose(mask.lane1, a.lane1, b.lane1)};
-}
-
-inline bool NoZeroOrNaN(Lanes a) {
-    auto usable = [](double d) { return d != 0.0 && d == d; };
-    return usable(a.lane0) && usable(a.lane1);
 }
 
 inline bool StrictlyInside(Lanes low, Lanes a, Lanes high) {

@@ -119,13 +119,13 @@ unsigned QuadraticTerms(const PackedMap& map);
 [[gnu::always_inline]] inline void ApplyProjective(const Lanes* c, MapState& s) {
     const Lanes swapped = Swapped(s.xy);
     const Lanes den = (c[3] * swapped + c[4] * s.xy) + c[5];
-    const Lanes numerator = (c[0] * s.xy + c[1] * swapped) + c[2];
+    const Lanes quotient = ((c[0] * s.xy + c[1] * swapped) + c[2]) / den;
     // Nearly always both lanes divide: a jump that goes one way keeps the
     // lane-by-lane choice off the chain of steps.
-    if (NoZeroOrNaN(den)) [[likely]] {
-        s.xy = numerator / den;
+    if (BothDivisible(den)) [[likely]] {
+        s.xy = quotient;
     } else {
-        s.xy = WhereDivisible(den, numerator / den, s.xy);
+        s.xy = WhereDivisible(den, quotient, s.xy);
     }
 }
 

@@ -5,11 +5,11 @@
 // hands the new state, the record applied (-1 for none) and the step's
 // place to a sink: its index within its group, plus a multiple of
 // kGroupSteps (a sink reads it modulo a power of two no larger, the echo
-// stride, so the walk need not wrap it at every group). What the steps are for lives in the
-// sink: plot into tables, take plots back, carry a second trajectory along,
-// or nothing at all (a warm-up). A sink with a Done(state) ends the walk
-// before a step when it says so; one with a Finish() is finished when the
-// walk ends.
+// stride, so the walk need not wrap it at every group). What the steps are
+// for lives in the sink: plot into tables, take plots back, carry a second
+// trajectory along, or nothing at all (a warm-up). A sink with a
+// Done(state) ends the walk before a step when it says so; one with a
+// Finish() is finished when the walk ends.
 
 #include <algorithm>
 #include <cstdint>
